@@ -51,3 +51,17 @@ TEST(Strings, IsBlankAcceptsOnlyTabLineFeedReturnAndBlank) {
     EXPECT_FALSE(IsBlank("\v"));
     EXPECT_FALSE(IsBlank("  x "));
 }
+
+#include "platform/d3d7.h"
+
+TEST(VertexFormats, StrideFollowsTheFormatBits) {
+    EXPECT_EQ(FvfStride(D3DFVF_TLVERTEX), 32u);
+    EXPECT_EQ(FvfStride(D3DFVF_LVERTEX), 32u);
+    EXPECT_EQ(FvfStride(0x012), 24u);
+    EXPECT_EQ(FvfStride(0x112), 32u);
+    EXPECT_EQ(FvfStride(0x212), 40u);
+    EXPECT_EQ(FvfStride(0x312), 48u);
+    EXPECT_EQ(FvfStride(0x412), 56u);
+    EXPECT_EQ(FvfStride(D3DFVF_XYZ | D3DFVF_TEX1 | (1u << 16)), 24u);  // one three-float set
+    EXPECT_EQ(FvfStride(D3DFVF_XYZ + 4), 16u);                          // XYZB1
+}

@@ -1,0 +1,156 @@
+#include "platform/window.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+std::mutex g_videoMutex;
+int g_videoUsers = 0;
+
+std::mutex g_keyMutex;
+std::unordered_map<int, bool> g_keyOverrides;
+
+SDL_Scancode ScancodeOf(int virtualKey) {
+    switch (virtualKey) {
+        case VK_ESCAPE: return SDL_SCANCODE_ESCAPE;
+        case VK_LEFT: return SDL_SCANCODE_LEFT;
+        case VK_UP: return SDL_SCANCODE_UP;
+        case VK_RIGHT: return SDL_SCANCODE_RIGHT;
+        case VK_DOWN: return SDL_SCANCODE_DOWN;
+        case VK_INSERT: return SDL_SCANCODE_INSERT;
+        default: return SDL_SCANCODE_UNKNOWN;
+    }
+}
+
+int VirtualKeyOf(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_ESCAPE: return VK_ESCAPE;
+        case SDLK_LEFT: return VK_LEFT;
+        case SDLK_UP: return VK_UP;
+        case SDLK_RIGHT: return VK_RIGHT;
+        case SDLK_DOWN: return VK_DOWN;
+        case SDLK_INSERT: return VK_INSERT;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+bool HasDisplay() {
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+bool VideoInit(std::string* error) {
+    std::lock_guard lock(g_videoMutex);
+    if (g_videoUsers == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+        if (error) *error = SDL_GetError();
+        return false;
+    }
+    ++g_videoUsers;
+    return true;
+}
+
+void VideoQuit() {
+    std::lock_guard lock(g_videoMutex);
+    if (g_videoUsers > 0 && --g_videoUsers == 0) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* error) {
+    if (!HasDisplay()) {
+        if (error) *error = "no display";
+        return nullptr;
+    }
+    if (!VideoInit(error)) return nullptr;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (desc.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    SDL_Window* w = SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                     desc.width, desc.height, flags);
+    if (!w) {
+        if (error) *error = SDL_GetError();
+        VideoQuit();
+        return nullptr;
+    }
+    SDL_RaiseWindow(w);
+    return std::unique_ptr<Window>(new Window(w, desc.fullscreen));
+}
+
+Window::~Window() {
+    SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
+    VideoQuit();
+}
+
+bool Window::PollEvent(Event* event) {
+    SDL_Event e;
+    if (!SDL_PollEvent(&e)) return false;
+    *event = Event{};
+    switch (e.type) {
+        case SDL_QUIT:
+            event->kind = EventKind::Quit;
+            break;
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) event->kind = EventKind::CloseWindow;
+            break;
+        case SDL_KEYDOWN:
+            event->kind = EventKind::KeyDown;
+            event->key = VirtualKeyOf(e.key.keysym.sym);
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void Window::SetFullscreen(bool fullscreen) {
+    SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window_), fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    fullscreen_ = fullscreen;
+}
+
+void Window::DrawableSize(int* width, int* height) const {
+    SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), width, height);
+}
+
+bool KeyHeld(int virtualKey) {
+    {
+        std::lock_guard lock(g_keyMutex);
+        const auto it = g_keyOverrides.find(virtualKey);
+        if (it != g_keyOverrides.end()) return it->second;
+    }
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    const SDL_Scancode code = ScancodeOf(virtualKey);
+    if (code == SDL_SCANCODE_UNKNOWN) return false;
+    // The main loop drains the event queue before every frame, which keeps this current.
+    const Uint8* state = SDL_GetKeyboardState(nullptr);
+    return state && state[code];
+}
+
+void SetKeyOverride(int virtualKey, bool held) {
+    std::lock_guard lock(g_keyMutex);
+    g_keyOverrides[virtualKey] = held;
+}
+
+void ClearKeyOverrides() {
+    std::lock_guard lock(g_keyMutex);
+    g_keyOverrides.clear();
+}
+
+void ShowCursor(bool show) {
+    if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+uint32_t TickCount() { return static_cast<uint32_t>(SDL_GetTicks64()); }
+
+void MessageBox(Window* owner, const char* caption, const char* text) {
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text,
+                             owner ? static_cast<SDL_Window*>(owner->NativeHandle()) : nullptr);
+}
+
+}  // namespace platform

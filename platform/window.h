@@ -1,0 +1,88 @@
+// The demo window, its events, the keyboard state and the other small services
+// of the operating system the program uses (tick count, message boxes).
+//
+// Built on SDL2, which only platform/ sees. Without a display there is no window;
+// the program then runs headless and the device draws offscreen.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+// Virtual-key codes of the keys the program looks at, with the platform's values.
+enum VirtualKey : int {
+    VK_ESCAPE = 0x1B,
+    VK_LEFT = 0x25,
+    VK_UP = 0x26,
+    VK_RIGHT = 0x27,
+    VK_DOWN = 0x28,
+    VK_INSERT = 0x2D,
+};
+
+enum class EventKind {
+    KeyDown,      // a key went down while the window had the focus
+    CloseWindow,  // the user asked to close the window
+    Quit,         // the process was asked to quit (end at once)
+    Other,
+};
+
+struct Event {
+    EventKind kind = EventKind::Other;
+    int key = 0;  // VirtualKey for KeyDown, 0 for keys the program does not name
+};
+
+struct WindowDesc {
+    std::string title;
+    int width = 640;   // client area
+    int height = 480;
+    bool fullscreen = false;  // full screen on the desktop mode
+};
+
+class Window {
+public:
+    // Creates a centred window; nullptr (with the reason in *error) when no window
+    // can be made, for example without a display.
+    static std::unique_ptr<Window> Create(const WindowDesc& desc, std::string* error);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    // Takes the next pending event; false when none is waiting.
+    bool PollEvent(Event* event);
+    void SetFullscreen(bool fullscreen);
+    bool Fullscreen() const { return fullscreen_; }
+    // Size of the drawable area in pixels (the window may be larger than 640 x 480).
+    void DrawableSize(int* width, int* height) const;
+    // The SDL window, for the graphics device in platform/gl.
+    void* NativeHandle() const { return window_; }
+
+private:
+    explicit Window(void* window, bool fullscreen) : window_(window), fullscreen_(fullscreen) {}
+    void* window_;
+    bool fullscreen_;
+};
+
+// True when a display is available for windows.
+bool HasDisplay();
+// Starts and stops the video and event subsystems (counted; safe to nest).
+bool VideoInit(std::string* error);
+void VideoQuit();
+
+// Whether the key is held now (the high bit of the platform's asynchronous key
+// state). Keys can be injected for tests and scripted runs with SetKeyOverride.
+bool KeyHeld(int virtualKey);
+// Forces a key's state (held or not) until cleared with ClearKeyOverrides.
+void SetKeyOverride(int virtualKey, bool held);
+void ClearKeyOverrides();
+
+void ShowCursor(bool show);
+
+// Milliseconds since an arbitrary start, wrapping at 2^32 like the platform's tick count.
+uint32_t TickCount();
+
+// A modal message box with an OK button, owned by the window (null: no owner).
+void MessageBox(Window* owner, const char* caption, const char* text);
+
+}  // namespace platform
