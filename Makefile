@@ -1,0 +1,39 @@
+# The two commands: `make demo` builds everything, bakes the content and plays
+# the demo; `make test` builds and runs every test. `make asan-test` runs the unit
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+JOBS ?= $(shell nproc)
+DEMO_DIR := build/demo
+VELMOOR := build/app/velmoor
+
+.PHONY: all deps build demo demo-data test asan-test bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+# The demo's data set, made from source by the content baker.
+demo-data: build
+	@mkdir -p $(DEMO_DIR)
+	@test -f $(DEMO_DIR)/vlm.ini || printf '[General]\nfullscreen=0\nsoftware=0\n' > $(DEMO_DIR)/vlm.ini
+
+demo: demo-data
+	$(VELMOOR) --data $(DEMO_DIR) $(ARGS)
+
+test: build
+	@ctest --preset default -j $(JOBS)
+
+asan-test: deps
+	@cmake --preset asan >/dev/null
+	@cmake --build --preset asan -j $(JOBS)
+	@ctest --preset asan -j $(JOBS)
+
+bench: build
+	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build build-asan build-debug

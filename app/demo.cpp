@@ -1,0 +1,165 @@
+#include "app/demo.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/report.h"
+#include "platform/sound.h"
+#include "platform/window.h"
+
+namespace {
+Demo* g_current = nullptr;
+constexpr int kMixRate = 44100;
+}  // namespace
+
+Demo::Demo() { g_current = this; }
+
+Demo::~Demo() {
+    // Whatever an orderly shutdown did not release (the program was asked to quit
+    // at once) goes now, scripts first, as shutdown would release them.
+    for (auto& s : scripts) s.reset();
+    scripts.clear();
+    destroyRenderer();
+    if (g_current == this) g_current = nullptr;
+}
+
+Demo* Demo::current() { return g_current; }
+
+int Demo::init() {
+    char directory[1024];
+    if (!getcwd(directory, sizeof directory)) directory[0] = '\0';
+    std::snprintf(configPath, sizeof configPath, "%s/%s", directory, "vlm.ini");
+    config.setPath(configPath);
+
+    int fullscreen = 0, software = 0;
+    config.getInt("General", "fullscreen", fullscreen, 0);
+    config.getInt("General", "software", software, 0);
+    if (fullscreenOverride_ >= 0) fullscreen = fullscreenOverride_;
+    if (softwareOverride_ >= 0) software = softwareOverride_;
+    if (fullscreen) platform::ShowCursor(false);
+    createRenderer(fullscreen != 0, software != 0);
+    return 1;
+}
+
+SceneScript* Demo::script(int index) const {
+    if (index < 0 || index >= int(scripts.size())) return nullptr;
+    return scripts[size_t(index)].get();
+}
+
+void Demo::frame() {
+    ++frames_;
+    switch (frameState) {
+        case 0:
+            frameState = 1;
+            beginLoading();
+            break;
+        case 1:
+            loadingStep();
+            if (loadStatus == LoadFinished)
+                frameState = 2;
+            else if (loadStatus == LoadFailed)
+                fail("Demo Loading Crashed, Sorry !");
+            break;
+        case 2:
+            startMusic();
+            if (!scripts.empty()) {
+                frameState = 3;
+                if (SceneScript* first = script(0)) first->start();
+            } else {
+                // The loading phase has already released its scene and overlay, so
+                // there is nothing to go back to: end the demo.
+                LogError("Wait Scene is not loaded");
+                frameState = 1;
+                stop();
+            }
+            break;
+        default:
+            if (frameState >= 3 && frameState <= 21 && frameState % 2 == 1) {
+                // Odd states run script k - 1 while it is running; state 21 runs the last one.
+                const int k = (frameState - 1) / 2;
+                SceneScript* s = script(k - 1);
+                if (s && s->state() == SceneScript::Running)
+                    s->frame();
+                else if (frameState == 21)
+                    stop();
+                else
+                    frameState = 2 * k + 2;
+            } else if (frameState >= 4 && frameState <= 20) {
+                // Even states start script k.
+                const int k = (frameState - 2) / 2;
+                frameState = 2 * k + 3;
+                if (SceneScript* s = script(k)) s->start();
+            }
+            break;
+    }
+    advanceClock();
+}
+
+void Demo::beginLoading() {
+    if (sequence_) sequence_->beginLoading(*this);
+}
+
+void Demo::loadingStep() {
+    if (sequence_)
+        sequence_->loadingStep(*this);
+    else
+        loadStatus = LoadFinished;  // nothing to load: the dispatcher moves on
+}
+
+void Demo::shutdown() {
+    stopMusic();
+    // Releasing is safe whatever was made, window or not (headless runs have none).
+    if (sequence_) sequence_->release(*this);
+    for (auto& s : scripts) s.reset();
+    scripts.clear();
+    destroyRenderer();
+}
+
+void Demo::stop() { running = 0; }
+
+void Demo::fail(const char* message) {
+    LogError("%s", message);
+    stop();
+}
+
+uint32_t Demo::tickCount() const { return clock_.fixedFps > 0 ? virtualTick_ : platform::TickCount(); }
+
+void Demo::advanceClock() {
+    if (clock_.fixedFps <= 0) return;
+    // Whole milliseconds and whole samples per frame, the remainders carried on,
+    // so that N frames are exactly one second.
+    const uint64_t fps = uint64_t(clock_.fixedFps);
+    virtualTick_ = uint32_t(uint64_t(frames_) * 1000 / fps);
+    if (music_) {
+        clockRemainder_ += kMixRate;
+        music_->Advance(clockRemainder_ / fps);
+        clockRemainder_ %= fps;
+    }
+}
+
+// ---------------------------------------------------------------- music
+
+void Demo::startMusic() {
+    if (!sound_)
+        sound_ = platform::SoundSystem::Open(
+            kMixRate, clock_.fixedFps > 0 ? platform::ClockKind::Virtual : platform::ClockKind::Device);
+    char fileName[1024];
+    config.getString("Music", "filename", fileName, "", sizeof fileName);
+    music_ = platform::MusicStream::Open(*sound_, fileName);
+    if (music_) music_->Play();
+}
+
+float Demo::musicTime() const { return music_ ? float(music_->TimeMs()) / 1000.0f : 0.0f; }
+
+void Demo::restartMusic(int sceneIndex) {
+    if (sceneIndex != 0 || !music_) return;
+    music_->SetPaused(true);
+    music_->SetPosition(0);
+    music_->SetPaused(false);
+}
+
+void Demo::stopMusic() {
+    music_.reset();
+    sound_.reset();
+}

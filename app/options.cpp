@@ -1,0 +1,99 @@
+#include "app/options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool ParseCount(const char* text, int minimum, int* out) {
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    if (!text[0] || *end || value < minimum || value > 100000) return false;
+    *out = int(value);
+    return true;
+}
+
+}  // namespace
+
+const char* UsageText() {
+    return "usage: velmoor [--data DIR] [--windowed|--fullscreen] [--software] [--headless]\n"
+           "               [--fixed-fps N] [--capture DIR] [--benchmark] [--start-scene N]\n"
+           "               [--pack FILE] [--log FILE] [-v]\n"
+           "\n"
+           "  --data DIR       play the demo whose vlm.ini and data are in DIR (default: here)\n"
+           "  --windowed       play in a 640 x 480 window, whatever vlm.ini says\n"
+           "  --fullscreen     play full screen, whatever vlm.ini says\n"
+           "  --software       draw with Mesa's software rasteriser\n"
+           "  --headless       draw offscreen, without a window (the default without a display)\n"
+           "  --fixed-fps N    advance the music clock by 1/N s per frame: reproducible frames\n"
+           "  --capture DIR    write every frame as DIR/NNNNNN.png and the soundtrack as\n"
+           "                   DIR/music.wav (fixed clock, 60 fps unless --fixed-fps says)\n"
+           "  --benchmark      offscreen, fixed 60 fps clock, as fast as possible; prints a\n"
+           "                   per-scene table of frame times\n"
+           "  --start-scene N  load everything, then start at script N with the music there\n"
+           "  --pack FILE      read data files from the pack FILE (loose files still win)\n"
+           "  --log FILE       write every report to FILE\n"
+           "  -v               print plain messages to stderr\n";
+}
+
+bool ParseOptions(int argc, const char* const* argv, RunOptions* o, std::string* error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](const char* what) -> const char* {
+            if (i + 1 >= argc) {
+                *error = a + " needs " + what;
+                return nullptr;
+            }
+            return argv[++i];
+        };
+        if (a == "--data") {
+            const char* v = value("a directory");
+            if (!v) return false;
+            o->dataDir = v;
+        } else if (a == "--windowed") {
+            o->fullscreen = 0;
+        } else if (a == "--fullscreen") {
+            o->fullscreen = 1;
+        } else if (a == "--software") {
+            o->software = true;
+        } else if (a == "--headless") {
+            o->headless = true;
+        } else if (a == "--fixed-fps") {
+            const char* v = value("a frame rate");
+            if (!v) return false;
+            if (!ParseCount(v, 1, &o->fixedFps)) {
+                *error = "--fixed-fps needs a frame rate of 1 or more, not \"" + std::string(v) + "\"";
+                return false;
+            }
+        } else if (a == "--capture") {
+            const char* v = value("a directory");
+            if (!v) return false;
+            o->captureDir = v;
+        } else if (a == "--benchmark") {
+            o->benchmark = true;
+        } else if (a == "--start-scene") {
+            const char* v = value("a script number");
+            if (!v) return false;
+            if (!ParseCount(v, 0, &o->startScene) || o->startScene > 9) {
+                *error = "--start-scene needs a script number from 0 to 9, not \"" + std::string(v) + "\"";
+                return false;
+            }
+        } else if (a == "--pack") {
+            const char* v = value("a pack file");
+            if (!v) return false;
+            o->pack = v;
+        } else if (a == "--log") {
+            const char* v = value("a file name");
+            if (!v) return false;
+            o->logFile = v;
+        } else if (a == "-v" || a == "--verbose") {
+            o->verbose = true;
+        } else if (a == "-h" || a == "--help") {
+            o->help = true;
+        } else {
+            *error = "unknown option \"" + a + "\"";
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,26 @@
+// The command line of the velmoor program.
+#pragma once
+
+#include <string>
+
+struct RunOptions {
+    std::string dataDir;      // --data DIR: where vlm.ini and the data live (default: current directory)
+    int fullscreen = -1;      // --windowed (0) / --fullscreen (1); -1: as vlm.ini says
+    bool software = false;    // --software: Mesa's software rasteriser
+    bool headless = false;    // --headless: no window, draw offscreen
+    int fixedFps = 0;         // --fixed-fps N: virtual music clock, N frames per second
+    std::string captureDir;   // --capture DIR: every frame as PNG plus the soundtrack as WAV
+    bool benchmark = false;   // --benchmark: offscreen, fixed clock, per-scene timing table
+    std::string logFile;      // --log FILE: every report, one per line
+    bool verbose = false;     // -v: plain messages to stderr
+    int startScene = -1;      // --start-scene N: begin at script N (development)
+    std::string pack;         // --pack FILE: read data from a pack file
+    bool help = false;        // -h / --help
+};
+
+// Parses argv into options; false with a one-line reason in *error for a bad
+// command line.
+bool ParseOptions(int argc, const char* const* argv, RunOptions* options, std::string* error);
+
+// The usage text shown by --help and after a bad command line.
+const char* UsageText();

@@ -1,0 +1,131 @@
+#include "app/program.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/report_sink.h"
+#include "platform/report.h"
+#include "platform/window.h"
+
+namespace {
+
+bool IsDirectory(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+
+}  // namespace
+
+int RunMainLoop(Demo& demo, platform::Window* window) {
+    while (demo.isRunning()) {
+        platform::Event event;
+        if (window && window->PollEvent(&event)) {
+            switch (event.kind) {
+                case platform::EventKind::Quit:
+                    return 0;
+                case platform::EventKind::CloseWindow:
+                    demo.stop();
+                    break;
+                case platform::EventKind::KeyDown:
+                    // Only Escape ends the demo: the arrows and Insert choose cameras.
+                    if (event.key == platform::VK_ESCAPE) demo.stop();
+                    break;
+                case platform::EventKind::Other:
+                    break;
+            }
+            continue;
+        }
+        demo.frame();
+    }
+    demo.shutdown();
+    return 0;
+}
+
+int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
+    if (!options.dataDir.empty()) {
+        if (!IsDirectory(options.dataDir) || chdir(options.dataDir.c_str()) != 0) {
+            std::fprintf(stderr, "velmoor: data directory \"%s\" not found\n", options.dataDir.c_str());
+            return 1;
+        }
+    }
+    if (!IsFile("vlm.ini")) {
+        char here[1024];
+        if (!getcwd(here, sizeof here)) std::strcpy(here, ".");
+        std::fprintf(stderr, "velmoor: no vlm.ini in \"%s\" (use --data DIR to play a demo elsewhere)\n", here);
+        return 1;
+    }
+    std::unique_ptr<std::FILE, FileCloser> log;
+    if (!options.logFile.empty()) {
+        log.reset(std::fopen(options.logFile.c_str(), "w"));
+        if (!log) {
+            std::fprintf(stderr, "velmoor: cannot write the log file \"%s\"\n", options.logFile.c_str());
+            return 1;
+        }
+    }
+    // Run modes whose machinery arrives with the scene sequencer.
+    const char* pending = !options.captureDir.empty() ? "--capture"
+                          : options.benchmark         ? "--benchmark"
+                          : options.startScene >= 0   ? "--start-scene"
+                          : !options.pack.empty()     ? "--pack"
+                                                      : nullptr;
+    if (pending) {
+        std::fprintf(stderr, "velmoor: %s is not available in this build yet\n", pending);
+        return 2;
+    }
+
+    // The report sink comes first, so every later report reaches the user.
+    ReportSinkSettings sink;
+    sink.log = log.get();
+    sink.verbose = options.verbose;
+    sink.headless = true;
+    ConfigureReportSink(sink);
+    LogSetCallback(reportSink, 1, 2, 3);
+
+    std::unique_ptr<platform::Window> window;
+    bool headless = options.headless || options.benchmark;
+    if (!headless) {
+        std::string reason;
+        platform::WindowDesc desc;
+        desc.title = "Velmoor";
+        window = platform::Window::Create(desc, &reason);
+        if (!window) {
+            std::fprintf(stderr, "velmoor: %s, running headless\n",
+                         platform::HasDisplay() ? ("cannot open a window (" + reason + ")").c_str() : "no display");
+            headless = true;
+        }
+    }
+    sink.owner = window.get();
+    sink.headless = headless;
+    ConfigureReportSink(sink);
+
+    Demo demo;
+    ClockSettings clock;
+    clock.fixedFps = options.fixedFps > 0 ? options.fixedFps : (headless ? 60 : 0);
+    demo.setClock(clock);
+    demo.setDisplayOverrides(window ? options.fullscreen : 0, options.software ? 1 : -1);
+    demo.setLoadingSequence(sequence);
+    demo.setWindow(window.get());
+    demo.running = 1;  // the window is up (or there is none to wait for)
+
+    int code = 0;
+    if (demo.init()) code = RunMainLoop(demo, window.get());
+    else demo.shutdown();
+    LogSetCallback(nullptr, 1, 2, 3);
+    return code;
+}

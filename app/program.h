@@ -1,0 +1,21 @@
+// The velmoor program from its command line to its exit code: checks the data
+// directory, installs the report sink first of all, opens the window (or runs
+// headless), initialises the Demo and runs the main loop.
+#pragma once
+
+#include "app/demo.h"
+#include "app/options.h"
+
+namespace platform {
+class Window;
+}
+
+// Runs the demo described by options with the given loading phase (the scene
+// sequencer; null runs the dispatcher with nothing to load). Returns the exit code.
+int RunVelmoor(const RunOptions& options, LoadingSequence* sequence);
+
+// The idle-driven loop: pending events first, one frame whenever none is waiting.
+// Escape and closing the window stop the demo; a quit request ends the loop at
+// once and returns its code without Demo::shutdown(). Otherwise returns 0 after
+// Demo::shutdown().
+int RunMainLoop(Demo& demo, platform::Window* window);

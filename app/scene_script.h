@@ -1,0 +1,29 @@
+// The interface the frame dispatcher drives: one scene script per scene of the
+// show. The scripts themselves (and the framework they share) live in demo/.
+#pragma once
+
+namespace ZK3D {
+class Scene;
+}
+
+class SceneScript {
+public:
+    enum State { Created = 0, Running = 1, Finished = 2 };
+
+    virtual ~SceneScript() = default;
+
+    // Creates the script's effects and takes its shared overlays; runs on the main
+    // thread right after the script is created.
+    virtual void load() = 0;
+    // Called once when the script's turn comes; sets the state to Running.
+    virtual void start() = 0;
+    // Lends this script's scene to another script (the argument is not used).
+    virtual ZK3D::Scene* sharedScene(int /*ignored*/) { return nullptr; }
+    // One frame while the state is Running; sets Finished when the scene is over.
+    virtual void frame() = 0;
+
+    int state() const { return state_; }
+
+protected:
+    int state_ = Created;
+};

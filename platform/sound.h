@@ -1,0 +1,82 @@
+// The sound library the demo clock runs on: one MP3 stream, decoded by libmpg123
+// and played through SDL2's audio device.
+//
+// The stream's play position is the demo's clock. With a real device it is the
+// number of samples the device has consumed, interpolated between the device's
+// buffer requests so that it moves smoothly; with a virtual clock (fixed frame
+// rate, capture, benchmarks) nothing is played and the position moves only when
+// the caller advances it, by whole samples, so frames are reproducible.
+//
+// This layer does not mix several sounds, loop, or resample beyond what libmpg123
+// does to reach the mixing rate. A machine without a sound card still gets a
+// running clock: SDL's dummy driver consumes samples in real time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace platform {
+
+enum class ClockKind {
+    Device,   // played on the audio device; the device's consumption is the clock
+    Virtual,  // not played; the clock moves by Advance only
+};
+
+// The sound system: opened once before streams, closed once at the end.
+class SoundSystem {
+public:
+    // Opens the audio output at mixRate (falls back to the dummy driver when the
+    // default device cannot be opened). With ClockKind::Virtual no device is opened.
+    static std::unique_ptr<SoundSystem> Open(int mixRate, ClockKind kind);
+    ~SoundSystem();
+    SoundSystem(const SoundSystem&) = delete;
+    SoundSystem& operator=(const SoundSystem&) = delete;
+
+    int mixRate() const { return mixRate_; }
+    ClockKind clockKind() const { return kind_; }
+    // The audio driver in use ("alsa", "pulseaudio", "dummy", or "none" for virtual).
+    const std::string& driver() const { return driver_; }
+
+private:
+    SoundSystem(int mixRate, ClockKind kind, std::string driver)
+        : mixRate_(mixRate), kind_(kind), driver_(std::move(driver)) {}
+    int mixRate_;
+    ClockKind kind_;
+    std::string driver_;
+    friend class MusicStream;
+};
+
+class MusicStream {
+public:
+    // Opens and checks an MPEG audio file; nullptr when it is missing or cannot
+    // be decoded. The stream is stopped at position 0 until Play.
+    static std::unique_ptr<MusicStream> Open(SoundSystem& system, const char* fileName);
+    ~MusicStream();
+    MusicStream(const MusicStream&) = delete;
+    MusicStream& operator=(const MusicStream&) = delete;
+
+    void Play();
+    void SetPaused(bool paused);
+    // Moves the play position to the first sample (only 0 is used by the demo;
+    // other positions are in milliseconds).
+    void SetPosition(uint32_t milliseconds);
+    // Milliseconds played so far; it stops advancing when the stream has ended.
+    uint32_t TimeMs() const;
+    // Virtual clock only: moves the position on by a number of samples.
+    void Advance(uint64_t samples);
+    // Length of the decoded stream in samples per channel.
+    uint64_t LengthSamples() const;
+
+    struct Impl;
+
+private:
+    explicit MusicStream(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+// Decodes a whole MPEG audio file into a 16-bit stereo WAV file at mixRate;
+// false (with the reason in *error) when the input cannot be read or decoded.
+bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, std::string* error);
+
+}  // namespace platform

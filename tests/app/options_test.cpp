@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+
+namespace {
+bool Parse(std::vector<const char*> args, RunOptions* o, std::string* error) {
+    args.insert(args.begin(), "velmoor");
+    return ParseOptions(int(args.size()), args.data(), o, error);
+}
+}  // namespace
+
+TEST(Options, ParsesEveryRunMode) {
+    RunOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--data", "out", "--fullscreen", "--software", "--fixed-fps", "30", "--capture", "frames",
+                       "--log", "run.log", "-v", "--start-scene", "4", "--pack", "demo.zkp"},
+                      &o, &error))
+        << error;
+    EXPECT_EQ(o.dataDir, "out");
+    EXPECT_EQ(o.fullscreen, 1);
+    EXPECT_TRUE(o.software);
+    EXPECT_EQ(o.fixedFps, 30);
+    EXPECT_EQ(o.captureDir, "frames");
+    EXPECT_EQ(o.logFile, "run.log");
+    EXPECT_TRUE(o.verbose);
+    EXPECT_EQ(o.startScene, 4);
+    EXPECT_EQ(o.pack, "demo.zkp");
+    RunOptions w;
+    ASSERT_TRUE(Parse({"--windowed", "--headless", "--benchmark"}, &w, &error));
+    EXPECT_EQ(w.fullscreen, 0);
+    EXPECT_TRUE(w.headless);
+    EXPECT_TRUE(w.benchmark);
+}
+
+TEST(Options, RejectsBadCommandLinesWithAReason) {
+    RunOptions o;
+    std::string error;
+    EXPECT_FALSE(Parse({"--fixed-fps"}, &o, &error));
+    EXPECT_EQ(error, "--fixed-fps needs a frame rate");
+    EXPECT_FALSE(Parse({"--fixed-fps", "0"}, &o, &error));
+    EXPECT_FALSE(Parse({"--fixed-fps", "12x"}, &o, &error));
+    EXPECT_FALSE(Parse({"--start-scene", "10"}, &o, &error));
+    EXPECT_FALSE(Parse({"--data"}, &o, &error));
+    EXPECT_FALSE(Parse({"--frobnicate"}, &o, &error));
+    EXPECT_EQ(error, "unknown option \"--frobnicate\"");
+}
