@@ -105,6 +105,10 @@ int64_t DecompressJCALG1(const uint8_t* packed, size_t packedSize, uint8_t* outp
     // copies repeat the last d bytes.
     auto copy = [&](uint64_t d, uint64_t n) {
         if (d == 0 || d > p || n > capacity - p) return false;
+        if (!output) {
+            p += n;
+            return true;
+        }
         uint8_t* dst = output + p;
         const uint8_t* src = dst - d;
         if (d >= n) {
@@ -121,7 +125,8 @@ int64_t DecompressJCALG1(const uint8_t* packed, size_t packedSize, uint8_t* outp
         if (in.GetBit()) {  // literal
             const uint8_t byte = uint8_t(in.GetBits(8));
             if (p >= capacity) return kJCALG1Damaged;
-            output[p++] = byte;
+            if (output) output[p] = byte;
+            ++p;
             continue;
         }
         if (in.GetBit()) {  // long match or repeat of the last offset

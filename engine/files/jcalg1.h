@@ -20,7 +20,10 @@ namespace ZK3D {
 inline constexpr int64_t kJCALG1Damaged = -1;
 
 // Expands packedSize bytes of packed into output (room for capacity bytes).
-// Returns the number of bytes written, or kJCALG1Damaged.
+// Returns the number of bytes written, or kJCALG1Damaged. With output nullptr
+// nothing is written: the stream is checked against capacity and its length
+// returned, which lets a caller check a stream before allocating its buffer
+// (which tokens follow never depends on the bytes written).
 int64_t DecompressJCALG1(const uint8_t* packed, size_t packedSize, uint8_t* output,
                          size_t capacity);
 

@@ -184,38 +184,61 @@ int32_t FindEntry(const zkPackDirectory& directory, const char* name) {
     return -1;
 }
 
-bool ReadEntry(const zkPackDirectory& directory, int32_t index, uint8_t* output,
-               size_t capacity) {
-    if (index < 0 || index >= directory.count) return false;
-    const size_t i = size_t(index);
+namespace {
+
+// The packed bytes of entry i, read from the pack file; nothing, with an error
+// report, when they cannot be read.
+std::unique_ptr<uint8_t[]> ReadPacked(const zkPackDirectory& directory, size_t i) {
     const char* path = directory.path.c_str();
     const char* name = directory.names[i].c_str();
     const uint32_t packedSize = directory.packedSizes[i];
-
     FilePtr file(std::fopen(path, "rb"));
     if (!file) {
         LogError("[ZKP] Error : Cannot read \"%s\" from \"%s\"", name, path);
-        return false;
+        return nullptr;
     }
     std::unique_ptr<uint8_t[]> packed(new (std::nothrow) uint8_t[packedSize ? packedSize : 1]);
     if (!packed) {
         LogError("[ZKP] Error : Not enough memory to read \"%s\" (%u bytes)", name, packedSize);
-        return false;
+        return nullptr;
     }
     if (std::fseek(file.get(), long(directory.offsets[i]), SEEK_SET) != 0 ||
         std::fread(packed.get(), 1, packedSize, file.get()) != packedSize) {
         LogError("[ZKP] Error : Cannot read \"%s\" from \"%s\"", name, path);
-        return false;
+        return nullptr;
     }
-    file.reset();
+    return packed;
+}
 
-    const int64_t written = DecompressJCALG1(packed.get(), packedSize, output, capacity);
-    // A stream that stops short would leave the end of the file undefined.
+// Expands entry i's packed bytes into output (nullptr: only checks the stream).
+// A stream that is damaged or stops short of the unpacked size, which would leave
+// the end of the file undefined, is reported and refused.
+bool Expand(const zkPackDirectory& directory, size_t i, const uint8_t* packed, uint8_t* output,
+            size_t capacity) {
+    const int64_t written =
+        DecompressJCALG1(packed, directory.packedSizes[i], output, capacity);
     if (written < int64_t(directory.sizes[i])) {
-        LogError("[ZKP] Error : Damaged entry \"%s\" in \"%s\"", name, path);
+        LogError("[ZKP] Error : Damaged entry \"%s\" in \"%s\"", directory.names[i].c_str(),
+                 directory.path.c_str());
         return false;
     }
     return true;
+}
+
+// Entries claiming more than this, and far more than their packed size, have
+// their stream checked before the buffer is allocated, so a damaged size in the
+// directory costs no huge allocation. Valid entries pass the check; it is cheap
+// for them, as highly compressed streams hold few tokens.
+constexpr uint64_t kCheckFirstAbove = 1u << 20;
+constexpr uint64_t kCheckFirstRatio = 64;
+
+}  // namespace
+
+bool ReadEntry(const zkPackDirectory& directory, int32_t index, uint8_t* output,
+               size_t capacity) {
+    if (index < 0 || index >= directory.count) return false;
+    const auto packed = ReadPacked(directory, size_t(index));
+    return packed && Expand(directory, size_t(index), packed.get(), output, capacity);
 }
 
 // ---- zkPack ----
@@ -253,15 +276,21 @@ std::FILE* zkPack::OpenStored(uint32_t& offset, uint32_t& size) const {
 
 std::unique_ptr<uint8_t[]> zkPack::ReadCompressedEntry(int32_t index, uint32_t& size) const {
     if (!ValidIndex(index)) return nullptr;
-    size = directory_->sizes[size_t(index)];
+    const size_t i = size_t(index);
+    size = directory_->sizes[i];
     const size_t capacity = size_t(size) + kPackBufferSlack;
+    const auto packed = ReadPacked(*directory_, i);
+    if (!packed) return nullptr;
+    if (size > kCheckFirstAbove && size / kCheckFirstRatio > directory_->packedSizes[i] &&
+        !Expand(*directory_, i, packed.get(), nullptr, capacity))
+        return nullptr;
     std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[capacity]);
     if (!buffer) {
         LogError("[ZKP] Error : Not enough memory to unpack \"%s\" (%u bytes)",
-                 directory_->names[size_t(index)].c_str(), size);
+                 directory_->names[i].c_str(), size);
         return nullptr;
     }
-    if (!ReadEntry(*directory_, index, buffer.get(), capacity)) return nullptr;
+    if (!Expand(*directory_, i, packed.get(), buffer.get(), capacity)) return nullptr;
     // The slack past the file's bytes is zeroed whatever the stream wrote there, so
     // a reader that looks past the size through Handle() sees defined bytes.
     std::memset(buffer.get() + size, 0, kPackBufferSlack);

@@ -67,6 +67,14 @@ TEST(Jcalg1Decoder, DecodesTheKnownStreams) {
     EXPECT_EQ(Decode(Bytes({0x00, 0x00, 0x00, 0x00}), 0), "");
 }
 
+TEST(Jcalg1Decoder, MeasuresAStreamWithoutAnOutput) {
+    const std::vector<uint8_t> abc = Bytes({0x60, 0xAC, 0xD8, 0xB0, 0x00, 0x00, 0x48, 0x1E});
+    EXPECT_EQ(DecompressJCALG1(abc.data(), abc.size(), nullptr, 9), 9);
+    EXPECT_EQ(DecompressJCALG1(abc.data(), abc.size(), nullptr, 8), kJCALG1Damaged);
+    const std::vector<uint8_t> early = Stream(kLiteralA + "000 0000011 00" + kEnd);
+    EXPECT_EQ(DecompressJCALG1(early.data(), early.size(), nullptr, 64), kJCALG1Damaged);
+}
+
 TEST(Jcalg1Decoder, ReadsAnIncompleteLastWordWithoutReadingPastIt) {
     // The second word of the x stream is all zero bits: one byte of it is enough.
     EXPECT_EQ(Decode(Bytes({0x90, 0x08, 0x30, 0xBC, 0x00}), 10), "xxxxxxxxxx");

@@ -388,6 +388,29 @@ TEST_F(PackTest, ADamagedCompressedEntryReadsAsNotFound) {
     EXPECT_EQ(ReadAll(*readme), "stored as it is");
 }
 
+TEST_F(PackTest, AnOutsizedUnpackedSizeIsRefusedAndALargeValidOneReads) {
+    const std::string zeros(4 << 20, '\0');
+    const std::vector<Sample> samples = {
+        {"ZEROS.BIN", zeros, Storage::Compressed},
+        {"SMALL.TXT", Repetitive(3000, 3), Storage::Compressed},
+    };
+    std::vector<uint8_t> bytes = BuildPack(samples, false);
+    const size_t dirOffset = WordAt(bytes, bytes.size() - 4);
+    const size_t smallSize = dirOffset + 4 + (std::strlen("ZEROS.BIN") + 1 + 16) +
+                             std::strlen("SMALL.TXT") + 1 + 12;
+    ASSERT_EQ(WordAt(bytes, smallSize), 3000u);
+    SetWord(bytes, smallSize, 0xFFFFFF00u);
+
+    LogCapture log;
+    ASSERT_TRUE(zkSetPack(WriteBytes("outsized.zkp", bytes).c_str()));
+    auto big = zkOpenFile("zeros.bin", PackFirst);
+    ASSERT_TRUE(big);
+    EXPECT_EQ(big->Size(), zeros.size());
+    EXPECT_EQ(ReadAll(*big), zeros);
+    EXPECT_FALSE(zkOpenFile("small.txt", PackFirst));
+    EXPECT_TRUE(log.contains("[ZKP] Error : Damaged entry \"SMALL.TXT\""));
+}
+
 TEST_F(PackTest, TruncatedAndCorruptedPacksFailCleanly) {
     for (bool scrambled : {false, true}) {
         LogCapture quiet;
