@@ -31,6 +31,12 @@ public:
     }
 
     uint32_t GetBits(uint32_t n) {
+        // All n bits still in the register (above its marker): take them at once.
+        if (n && n <= 31u - uint32_t(__builtin_ctz(reg_))) {
+            const uint32_t v = reg_ >> (32 - n);
+            reg_ <<= n;
+            return v;
+        }
         uint32_t v = 0;
         while (n--) v = (v << 1) | GetBit();
         return v;
