@@ -34,7 +34,7 @@ struct LevelSettings {
     uint32_t niceLength;
 };
 constexpr std::array<LevelSettings, 9> kLevels = {{
-    {4, 24}, {8, 32}, {12, 48}, {16, 48}, {24, 64}, {48, 96}, {96, 128}, {192, 192}, {512, 258},
+    {4, 24}, {8, 32}, {12, 48}, {16, 48}, {24, 64}, {32, 64}, {64, 96}, {128, 128}, {256, 258},
 }};
 
 uint32_t GammaBits(uint32_t v) { return 2 * (31 - uint32_t(std::countl_zero(v))); }
