@@ -26,7 +26,7 @@ constexpr uint32_t kInfinite = std::numeric_limits<uint32_t>::max();
 constexpr uint32_t kBlock = 8192;         // positions per shortest-path block
 constexpr uint32_t kMaxMatch = 1u << 16;  // longest match or repeat emitted
 constexpr uint32_t kWindowBits = 20;      // farthest offset searched: 1 MiB
-constexpr uint32_t kHashBits = 17;
+constexpr uint32_t kMaxHashBits = 20;
 constexpr uint32_t kInitialIndexBits = 8;
 
 struct LevelSettings {
@@ -85,7 +85,10 @@ public:
         while (windowBits < kWindowBits && (1u << windowBits) < size) ++windowBits;
         window_ = 1u << windowBits;
         prev_.assign(window_, 0);
-        head3_.assign(1u << kHashBits, 0);
+        // About one bucket per position, so that chains hold few mere collisions.
+        hashBits_ = 12;
+        while (hashBits_ < kMaxHashBits && (1u << hashBits_) < size) ++hashBits_;
+        head3_.assign(1u << hashBits_, 0);
         head2_.assign(1u << 16, 0);
     }
 
@@ -151,13 +154,14 @@ private:
     uint32_t Key2(uint32_t pos) const { return uint32_t(data_[pos]) | uint32_t(data_[pos + 1]) << 8; }
     uint32_t Hash3(uint32_t pos) const {
         const uint32_t v = uint32_t(data_[pos]) << 16 | uint32_t(data_[pos + 1]) << 8 | data_[pos + 2];
-        return (v * 2654435761u) >> (32 - kHashBits);
+        return (v * 2654435761u) >> (32 - hashBits_);
     }
 
     const uint8_t* data_;
     uint32_t size_;
     uint32_t depth_;
     uint32_t window_;
+    uint32_t hashBits_;
     std::vector<uint32_t> prev_;
     std::vector<uint32_t> head3_;
     std::vector<uint32_t> head2_;
@@ -176,7 +180,7 @@ struct Arrival {
 std::vector<Token> Parse(const uint8_t* data, uint32_t size, uint32_t ib,
                          const LevelSettings& level) {
     std::vector<Token> tokens;
-    tokens.reserve(size / 4 + 16);
+    tokens.reserve(size / 2 + 16);
     MatchFinder finder(data, size, level.chainDepth);
     std::vector<Arrival> arrivals(kBlock + kMaxMatch + 1);
     std::vector<Token> reversed;
