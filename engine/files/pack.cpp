@@ -6,7 +6,8 @@
 // area, names must end within 1023 characters and within the directory, and every
 // entry's data must lie inside the file. It reads the directory straight from the
 // stream, so a directory offset damaged towards the start of a large pack costs no
-// large buffer.
+// large buffer. Nothing is cached and the pack file is not kept open: every entry
+// read opens it again, so file objects never share a stream.
 #include "engine/files/pack.h"
 
 #include <cstring>

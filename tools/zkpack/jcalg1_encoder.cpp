@@ -9,7 +9,9 @@
 //   index-bits control   3 + 7 + 2 + 4
 //   end marker           3 + 7 + 2
 // The decoder sets the last offset on short and long matches only; the parser
-// follows the same rule along every path it prices.
+// follows the same rule along every path it prices. A long match with an offset
+// under 128 must be at least 6 bytes (its length carries a bias of 4), and
+// lengths are capped at 64 KiB so every gamma value stays far inside 31 bits.
 #include "tools/zkpack/jcalg1_encoder.h"
 
 #include <algorithm>

@@ -1,5 +1,7 @@
 // Pack building: entry data back to back after the magic, then the entry count,
 // the directory entries and the directory offset, scrambled on request.
+// Entries are compressed as they are added, so the whole pack is held in memory
+// until it is written; nothing is aligned or padded.
 #include "tools/zkpack/pack_writer.h"
 
 #include <algorithm>
