@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/report_sink.h"
+#include "engine/files/pack.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
@@ -58,6 +59,12 @@ int RunMainLoop(Demo& demo, platform::Window* window) {
 }
 
 int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
+    // A pack named on the command line is relative to where velmoor was started.
+    std::string packPath = options.pack;
+    if (!packPath.empty() && packPath[0] != '/') {
+        char here[1024];
+        if (getcwd(here, sizeof here)) packPath = std::string(here) + "/" + packPath;
+    }
     if (!options.dataDir.empty()) {
         if (!IsDirectory(options.dataDir) || chdir(options.dataDir.c_str()) != 0) {
             std::fprintf(stderr, "velmoor: data directory \"%s\" not found\n", options.dataDir.c_str());
@@ -82,7 +89,6 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     const char* pending = !options.captureDir.empty() ? "--capture"
                           : options.benchmark         ? "--benchmark"
                           : options.startScene >= 0   ? "--start-scene"
-                          : !options.pack.empty()     ? "--pack"
                                                       : nullptr;
     if (pending) {
         std::fprintf(stderr, "velmoor: %s is not available in this build yet\n", pending);
@@ -96,6 +102,16 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     sink.headless = true;
     ConfigureReportSink(sink);
     LogSetCallback(reportSink, 1, 2, 3);
+
+    // Data files not found on disk come from the pack (the demo itself never sets one).
+    if (!packPath.empty() && !ZK3D::zkSetPack(packPath.c_str())) {
+        std::fprintf(stderr, "velmoor: cannot read the pack \"%s\"\n", options.pack.c_str());
+        ZK3D::zkReleasePack();
+        return 1;
+    }
+    struct PackRelease {
+        ~PackRelease() { ZK3D::zkReleasePack(); }
+    } packRelease;
 
     std::unique_ptr<platform::Window> window;
     bool headless = options.headless || options.benchmark;
