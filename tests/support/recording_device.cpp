@@ -7,6 +7,13 @@
 #include "engine/render/mode_selection.h"
 #include "platform/sphere_visibility.h"
 
+// Formats and keeps a call only while the log is on, so a switched-off log costs
+// nothing per call.
+#define RECORD(...)                                                   \
+    do {                                                              \
+        if (platform_.log().enabled) platform_.log().add(__VA_ARGS__); \
+    } while (0)
+
 namespace testing_support {
 
 // ---------------------------------------------------------------- formatting
@@ -145,7 +152,7 @@ RecordingSurface::RecordingSurface(RecordingPlatform& platform, std::string name
 }
 
 HRESULT RecordingSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void*) {
-    platform_.log().add(name() + ".Lock(" + (rect ? "rect" : "null") + "," + N(flags) + ")");
+    RECORD(name() + ".Lock(" + (rect ? "rect" : "null") + "," + N(flags) + ")");
     if (FAILED(lockResult)) return lockResult;
     if (!desc || rect) return DDERR_INVALIDPARAMS;
     if (locked_) return DDERR_SURFACEBUSY;
@@ -156,21 +163,21 @@ HRESULT RecordingSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, vo
 }
 
 HRESULT RecordingSurface::Unlock(RECT*) {
-    platform_.log().add(name() + ".Unlock()");
+    RECORD(name() + ".Unlock()");
     if (!locked_) return DDERR_NOTLOCKED;
     locked_ = false;
     return DD_OK;
 }
 
 HRESULT RecordingSurface::GetSurfaceDesc(DDSURFACEDESC2* desc) {
-    platform_.log().add(name() + ".GetSurfaceDesc()");
+    RECORD(name() + ".GetSurfaceDesc()");
     if (!desc) return DDERR_INVALIDPARAMS;
     *desc = desc_;
     return DD_OK;
 }
 
 HRESULT RecordingSurface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** attached) {
-    platform_.log().add(name() + ".GetAttachedSurface(" + N(caps ? caps->dwCaps : 0) + ")");
+    RECORD(name() + ".GetAttachedSurface(" + N(caps ? caps->dwCaps : 0) + ")");
     if (!caps || !attached) return DDERR_INVALIDPARAMS;
     *attached = nullptr;
     const DWORD wanted = caps->dwCaps & (DDSCAPS_ZBUFFER | DDSCAPS_MIPMAP);
@@ -185,7 +192,7 @@ HRESULT RecordingSurface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7
 }
 
 HRESULT RecordingSurface::AddAttachedSurface(IDirectDrawSurface7* surface) {
-    platform_.log().add(name() + ".AddAttachedSurface(" + Name(surface) + ")");
+    RECORD(name() + ".AddAttachedSurface(" + Name(surface) + ")");
     auto* s = dynamic_cast<RecordingSurface*>(surface);
     if (!s) return DDERR_INVALIDPARAMS;
     s->AddRef();
@@ -194,7 +201,7 @@ HRESULT RecordingSurface::AddAttachedSurface(IDirectDrawSurface7* surface) {
 }
 
 HRESULT RecordingSurface::Blt(RECT* destRect, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags, DDBLTFX*) {
-    platform_.log().add(name() + ".Blt(" + (destRect ? "rect" : "null") + "," + Name(source) + "," +
+    RECORD(name() + ".Blt(" + (destRect ? "rect" : "null") + "," + Name(source) + "," +
                         (sourceRect ? "rect" : "null") + "," + N(flags) + ")");
     auto* s = dynamic_cast<RecordingSurface*>(source);
     if (!s) return DDERR_INVALIDPARAMS;
@@ -239,7 +246,7 @@ RecordingVertexBuffer::RecordingVertexBuffer(RecordingPlatform& platform, std::s
 }
 
 HRESULT RecordingVertexBuffer::Lock(DWORD flags, void** data, DWORD* size) {
-    platform_.log().add(name() + ".Lock(" + N(flags) + ")");
+    RECORD(name() + ".Lock(" + N(flags) + ")");
     if (FAILED(lockResult)) return lockResult;
     if (!data) return D3DERR_VERTEXBUFFERLOCKED;
     if (locked_) return D3DERR_VERTEXBUFFERLOCKED;
@@ -250,7 +257,7 @@ HRESULT RecordingVertexBuffer::Lock(DWORD flags, void** data, DWORD* size) {
 }
 
 HRESULT RecordingVertexBuffer::Unlock() {
-    platform_.log().add(name() + ".Unlock()");
+    RECORD(name() + ".Unlock()");
     if (!locked_) return D3DERR_VERTEXBUFFERUNLOCKFAILED;
     locked_ = false;
     return D3D_OK;
@@ -285,14 +292,14 @@ RecordingDevice::RecordingDevice(RecordingPlatform& platform) : Counted("device"
 }
 
 HRESULT RecordingDevice::BeginScene() {
-    platform_.log().add("BeginScene()");
+    RECORD("BeginScene()");
     if (inScene_) return D3DERR_SCENE_IN_SCENE;
     inScene_ = true;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::EndScene() {
-    platform_.log().add("EndScene()");
+    RECORD("EndScene()");
     if (!inScene_) return D3DERR_SCENE_NOT_IN_SCENE;
     inScene_ = false;
     return D3D_OK;
@@ -305,12 +312,12 @@ HRESULT RecordingDevice::Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLO
         r += N(rects[i].x1) + "," + N(rects[i].y1) + "," + N(rects[i].x2) + "," + N(rects[i].y2);
     }
     r += "}";
-    platform_.log().add(Call("Clear", N(count), r, N(flags), N(color), F(z), N(stencil)));
+    RECORD(Call("Clear", N(count), r, N(flags), N(color), F(z), N(stencil)));
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    platform_.log().add(Call("SetRenderState", N(state), N(value)));
+    RECORD(Call("SetRenderState", N(state), N(value)));
     renderStates_[state] = value;
     return D3D_OK;
 }
@@ -322,7 +329,7 @@ HRESULT RecordingDevice::GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) 
 }
 
 HRESULT RecordingDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
-    platform_.log().add(Call("SetTextureStageState", N(stage), N(state), N(value)));
+    RECORD(Call("SetTextureStageState", N(stage), N(state), N(value)));
     if (stage >= kMaxTextureStages) return DDERR_INVALIDPARAMS;
     stageStates_[{stage, state}] = value;
     return D3D_OK;
@@ -335,21 +342,21 @@ HRESULT RecordingDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATET
 }
 
 HRESULT RecordingDevice::SetTexture(DWORD stage, IDirectDrawSurface7* texture) {
-    platform_.log().add(Call("SetTexture", N(stage), Name(texture)));
+    RECORD(Call("SetTexture", N(stage), Name(texture)));
     if (stage >= kMaxTextureStages) return DDERR_INVALIDPARAMS;
     textures_[stage] = texture;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::SetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    platform_.log().add(Call("SetTransform", N(state), matrix ? FormatMatrix(*matrix) : std::string("null")));
+    RECORD(Call("SetTransform", N(state), matrix ? FormatMatrix(*matrix) : std::string("null")));
     if (!matrix) return DDERR_INVALIDPARAMS;
     transforms_[state] = *matrix;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
-    platform_.log().add(Call("GetTransform", N(state)));
+    RECORD(Call("GetTransform", N(state)));
     if (!matrix) return DDERR_INVALIDPARAMS;
     *matrix = transform(state);
     return D3D_OK;
@@ -357,14 +364,14 @@ HRESULT RecordingDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* ma
 
 HRESULT RecordingDevice::SetViewport(D3DVIEWPORT7* v) {
     if (!v) return DDERR_INVALIDPARAMS;
-    platform_.log().add(Call("SetViewport", N(v->dwX), N(v->dwY), N(v->dwWidth), N(v->dwHeight), F(v->dvMinZ),
+    RECORD(Call("SetViewport", N(v->dwX), N(v->dwY), N(v->dwWidth), N(v->dwHeight), F(v->dvMinZ),
                              F(v->dvMaxZ)));
     viewport_ = *v;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::GetViewport(D3DVIEWPORT7* v) {
-    platform_.log().add("GetViewport()");
+    RECORD("GetViewport()");
     if (!v) return DDERR_INVALIDPARAMS;
     *v = viewport_;
     return D3D_OK;
@@ -372,7 +379,7 @@ HRESULT RecordingDevice::GetViewport(D3DVIEWPORT7* v) {
 
 HRESULT RecordingDevice::SetMaterial(D3DMATERIAL7* m) {
     if (!m) return DDERR_INVALIDPARAMS;
-    platform_.log().add(
+    RECORD(
         Call("SetMaterial", C(m->dcvDiffuse), C(m->dcvAmbient), C(m->dcvSpecular), C(m->dcvEmissive), F(m->dvPower)));
     material_ = *m;
     return D3D_OK;
@@ -380,25 +387,25 @@ HRESULT RecordingDevice::SetMaterial(D3DMATERIAL7* m) {
 
 HRESULT RecordingDevice::SetLight(DWORD index, D3DLIGHT7* light) {
     if (!light) return DDERR_INVALIDPARAMS;
-    platform_.log().add(Call("SetLight", N(index), N(light->dltType), V(light->dvPosition), V(light->dvDirection)));
+    RECORD(Call("SetLight", N(index), N(light->dltType), V(light->dvPosition), V(light->dvDirection)));
     lights_[index] = *light;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::LightEnable(DWORD index, BOOL enable) {
-    platform_.log().add(Call("LightEnable", N(index), N(enable)));
+    RECORD(Call("LightEnable", N(index), N(enable)));
     enabled_[index] = enable != 0;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::SetRenderTarget(IDirectDrawSurface7* target, DWORD flags) {
-    platform_.log().add(Call("SetRenderTarget", Name(target), N(flags)));
+    RECORD(Call("SetRenderTarget", Name(target), N(flags)));
     target_ = target;
     return D3D_OK;
 }
 
 HRESULT RecordingDevice::GetRenderTarget(IDirectDrawSurface7** target) {
-    platform_.log().add("GetRenderTarget()");
+    RECORD("GetRenderTarget()");
     if (!target) return DDERR_INVALIDPARAMS;
     *target = target_;
     if (target_) target_->AddRef();
@@ -419,8 +426,8 @@ DrawRecord RecordingDevice::snapshot(std::string call) const {
 
 HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD vertexCount,
                                        DWORD flags) {
-    std::string call = Call("DrawPrimitive", N(type), N(fvf), N(vertexCount), N(flags));
-    platform_.log().add(call);
+    std::string call = !platform_.log().enabled ? std::string() : Call("DrawPrimitive", N(type), N(fvf), N(vertexCount), N(flags));
+    RECORD(call);
     if (!vertices) return DDERR_INVALIDPARAMS;
     if (platform_.log().enabled) {
         DrawRecord r = snapshot(call);
@@ -436,8 +443,8 @@ HRESULT RecordingDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* v
 
 HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* vertices, DWORD vertexCount,
                                               WORD* indices, DWORD indexCount, DWORD flags) {
-    std::string call = Call("DrawIndexedPrimitive", N(type), N(fvf), N(vertexCount), N(indexCount), N(flags));
-    platform_.log().add(call);
+    std::string call = !platform_.log().enabled ? std::string() : Call("DrawIndexedPrimitive", N(type), N(fvf), N(vertexCount), N(indexCount), N(flags));
+    RECORD(call);
     if (!vertices || !indices) return DDERR_INVALIDPARAMS;
     bool rejected = false;
     for (DWORD i = 0; i < indexCount; ++i) rejected |= indices[i] >= vertexCount;
@@ -457,8 +464,8 @@ HRESULT RecordingDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, 
 
 HRESULT RecordingDevice::DrawPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3DVertexBuffer7* buffer, DWORD startVertex,
                                          DWORD vertexCount, DWORD flags) {
-    std::string call = Call("DrawPrimitiveVB", N(type), Name(buffer), N(startVertex), N(vertexCount), N(flags));
-    platform_.log().add(call);
+    std::string call = !platform_.log().enabled ? std::string() : Call("DrawPrimitiveVB", N(type), Name(buffer), N(startVertex), N(vertexCount), N(flags));
+    RECORD(call);
     auto* vb = dynamic_cast<RecordingVertexBuffer*>(buffer);
     if (!vb) return DDERR_INVALIDPARAMS;
     const bool rejected = static_cast<uint64_t>(startVertex) + vertexCount > vb->desc().dwNumVertices;
@@ -478,9 +485,9 @@ HRESULT RecordingDevice::DrawPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3DVertexB
 HRESULT RecordingDevice::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3DVertexBuffer7* buffer,
                                                 DWORD startVertex, DWORD vertexCount, WORD* indices, DWORD indexCount,
                                                 DWORD flags) {
-    std::string call = Call("DrawIndexedPrimitiveVB", N(type), Name(buffer), N(startVertex), N(vertexCount),
+    std::string call = !platform_.log().enabled ? std::string() : Call("DrawIndexedPrimitiveVB", N(type), Name(buffer), N(startVertex), N(vertexCount),
                             N(indexCount), N(flags));
-    platform_.log().add(call);
+    RECORD(call);
     auto* vb = dynamic_cast<RecordingVertexBuffer*>(buffer);
     if (!vb || !indices) return DDERR_INVALIDPARAMS;
     bool rejected = static_cast<uint64_t>(startVertex) + vertexCount > vb->desc().dwNumVertices;
@@ -501,7 +508,7 @@ HRESULT RecordingDevice::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3D
 
 HRESULT RecordingDevice::ComputeSphereVisibility(D3DVECTOR* centers, D3DVALUE* radii, DWORD count, DWORD flags,
                                                  DWORD* results) {
-    platform_.log().add(Call("ComputeSphereVisibility", N(count), N(flags)));
+    RECORD(Call("ComputeSphereVisibility", N(count), N(flags)));
     if (!centers || !radii || !results) return DDERR_INVALIDPARAMS;
     platform::ComputeSphereVisibility(transform(D3DTRANSFORMSTATE_WORLD), transform(D3DTRANSFORMSTATE_VIEW),
                                       transform(D3DTRANSFORMSTATE_PROJECTION), centers, radii, count, results);
@@ -510,7 +517,7 @@ HRESULT RecordingDevice::ComputeSphereVisibility(D3DVECTOR* centers, D3DVALUE* r
 }
 
 HRESULT RecordingDevice::EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, void* context) {
-    platform_.log().add("EnumTextureFormats()");
+    RECORD("EnumTextureFormats()");
     if (!callback) return DDERR_INVALIDPARAMS;
     for (DDPIXELFORMAT f : textureFormats)
         if (callback(&f, context) == D3DENUMRET_CANCEL) break;
@@ -541,7 +548,7 @@ bool RecordingDevice::lightEnabled(DWORD index) const {
 
 HRESULT RecordingDirectDraw::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, void*) {
     if (!desc || !surface) return DDERR_INVALIDPARAMS;
-    platform_.log().add(Call("ddraw.CreateSurface", N(desc->dwWidth), N(desc->dwHeight), N(desc->ddsCaps.dwCaps),
+    RECORD(Call("ddraw.CreateSurface", N(desc->dwWidth), N(desc->dwHeight), N(desc->ddsCaps.dwCaps),
                              N(desc->ddpfPixelFormat.dwRGBBitCount)));
     *surface = nullptr;
     if (platform_.failSurface && platform_.failSurface(*desc)) return DDERR_OUTOFMEMORY;
@@ -564,7 +571,7 @@ HRESULT RecordingDirectDraw::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurf
 
 HRESULT RecordingDirect3D::CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect3DVertexBuffer7** buffer, DWORD flags) {
     if (!desc || !buffer) return DDERR_INVALIDPARAMS;
-    platform_.log().add(Call("d3d.CreateVertexBuffer", N(desc->dwSize), N(desc->dwCaps), N(desc->dwFVF),
+    RECORD(Call("d3d.CreateVertexBuffer", N(desc->dwSize), N(desc->dwCaps), N(desc->dwFVF),
                              N(desc->dwNumVertices), N(flags)));
     *buffer = nullptr;
     if (platform_.failVertexBuffers) return D3DERR_VBUF_CREATE_FAILED;
@@ -573,39 +580,39 @@ HRESULT RecordingDirect3D::CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect
 }
 
 IDirectDraw7* RecordingD3DXContext::GetDD() {
-    platform_.log().add("d3dx.GetDD()");
+    RECORD("d3dx.GetDD()");
     platform_.ddraw_->AddRef();
     return platform_.ddraw_;
 }
 
 IDirect3D7* RecordingD3DXContext::GetD3D() {
-    platform_.log().add("d3dx.GetD3D()");
+    RECORD("d3dx.GetD3D()");
     platform_.d3d_->AddRef();
     return platform_.d3d_;
 }
 
 IDirect3DDevice7* RecordingD3DXContext::GetD3DDevice() {
-    platform_.log().add("d3dx.GetD3DDevice()");
+    RECORD("d3dx.GetD3DDevice()");
     if (!platform_.withDevice) return nullptr;
     platform_.device_->AddRef();
     return platform_.device_;
 }
 
 IDirectDrawSurface7* RecordingD3DXContext::GetZBuffer() {
-    platform_.log().add("d3dx.GetZBuffer()");
+    RECORD("d3dx.GetZBuffer()");
     platform_.depthBuffer_->AddRef();
     return platform_.depthBuffer_;
 }
 
 IDirectDrawSurface7* RecordingD3DXContext::GetBackBuffer(DWORD index) {
-    platform_.log().add("d3dx.GetBackBuffer(" + N(index) + ")");
+    RECORD("d3dx.GetBackBuffer(" + N(index) + ")");
     if (index != 0 || !platform_.withBackBuffer) return nullptr;
     platform_.backBuffer_->AddRef();
     return platform_.backBuffer_;
 }
 
 HRESULT RecordingD3DXContext::UpdateFrame(DWORD flags) {
-    platform_.log().add("d3dx.UpdateFrame(" + N(flags) + ")");
+    RECORD("d3dx.UpdateFrame(" + N(flags) + ")");
     return D3D_OK;
 }
 
@@ -618,32 +625,32 @@ RecordingMatrixStack::~RecordingMatrixStack() {
 }
 
 HRESULT RecordingMatrixStack::Push() {
-    platform_.log().add("stack.Push()");
+    RECORD("stack.Push()");
     return inner_->Push();
 }
 
 HRESULT RecordingMatrixStack::Pop() {
-    platform_.log().add("stack.Pop()");
+    RECORD("stack.Pop()");
     return inner_->Pop();
 }
 
 HRESULT RecordingMatrixStack::LoadIdentity() {
-    platform_.log().add("stack.LoadIdentity()");
+    RECORD("stack.LoadIdentity()");
     return inner_->LoadIdentity();
 }
 
 HRESULT RecordingMatrixStack::LoadMatrix(const D3DMATRIX* m) {
-    platform_.log().add("stack.LoadMatrix(" + (m ? FormatMatrix(*m) : std::string("null")) + ")");
+    RECORD("stack.LoadMatrix(" + (m ? FormatMatrix(*m) : std::string("null")) + ")");
     return inner_->LoadMatrix(m);
 }
 
 HRESULT RecordingMatrixStack::MultMatrix(const D3DMATRIX* m) {
-    platform_.log().add("stack.MultMatrix(" + (m ? FormatMatrix(*m) : std::string("null")) + ")");
+    RECORD("stack.MultMatrix(" + (m ? FormatMatrix(*m) : std::string("null")) + ")");
     return inner_->MultMatrix(m);
 }
 
 HRESULT RecordingMatrixStack::MultMatrixLocal(const D3DMATRIX* m) {
-    platform_.log().add("stack.MultMatrixLocal(" + (m ? FormatMatrix(*m) : std::string("null")) + ")");
+    RECORD("stack.MultMatrixLocal(" + (m ? FormatMatrix(*m) : std::string("null")) + ")");
     return inner_->MultMatrixLocal(m);
 }
 
