@@ -1,3 +1,5 @@
+// The render context's creation steps and its state-sending operations.
+// Every device call is skipped when the context has no device.
 #include "engine/render/context.h"
 
 #include <cstring>

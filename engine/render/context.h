@@ -113,7 +113,8 @@ public:
     void SetRenderSurface(RenderSurface* surface);
     RenderSurface* CurrentSurface() const { return currentSurface_; }
     // A point through view x projection to pixels of the current surface's
-    // viewport (its offsets not added); w is 1.
+    // viewport (its offsets not added); w is 1. A point in the eye's plane (w = 0)
+    // gives non-finite coordinates: check them before turning them into pixels.
     Vector4 ProjectToScreen(Vector3 point);
     // Selected mode height / width (0.75 at 640 x 480).
     float AspectRatio() const;

@@ -1,3 +1,5 @@
+// Material and stage compilation, coordinate generation and the states a
+// material sends before a draw.
 #include "engine/render/material.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Mesh buffers, face records and drawing. Face indices are checked against the
+// vertex count when handed in; draws never see an index outside the buffer.
 #include "engine/render/mesh.h"
 
 #include <algorithm>

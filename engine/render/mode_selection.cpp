@@ -1,3 +1,5 @@
+// The process-wide driver table and the selected mode, driver, full-screen flag
+// and hardware level.
 #include "engine/render/mode_selection.h"
 
 #include <algorithm>

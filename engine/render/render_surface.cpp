@@ -1,3 +1,5 @@
+// Render-target creation (with an optional depth buffer of its own) and the
+// pixel, depth and viewport queries. Reads never leave the locked surface.
 #include "engine/render/render_surface.h"
 
 #include <bit>

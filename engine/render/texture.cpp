@@ -1,3 +1,5 @@
+// Texture naming, surface ownership and binding; the image readers sit behind
+// LoadTextureImage.
 #include "engine/render/texture.h"
 
 #include "engine/render/context.h"

@@ -1,3 +1,4 @@
+// The cached transforms and their lazily computed view x projection product.
 #include "engine/render/transform_cache.h"
 
 namespace ZK3D {

@@ -1,3 +1,5 @@
+// Key-track evaluation (four interpolations, the last result cached) and the
+// animation node's local matrix.
 #include "engine/scene/animation_node.h"
 
 #include <cmath>

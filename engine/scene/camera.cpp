@@ -1,3 +1,4 @@
+// The camera's view (look-at with roll) and projection for the current frame.
 #include "engine/scene/camera.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// The gizmo shapes' world data, computed from the placing node's transform.
 #include "engine/scene/gizmo.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// Binding hierarchy nodes to their objects and targets, and the tree
+// operations. Sibling chains are walked in loops; only depth recurses.
 #include "engine/scene/hierarchy_node.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The light's per-frame position and direction.
 #include "engine/scene/light.h"
 
 #include "platform/report.h"

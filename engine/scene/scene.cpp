@@ -1,3 +1,5 @@
+// Scene lifetime, compilation and the frame: culling, animation, update and draw
+// walks of the tree, then the sorted transparent faces.
 #include "engine/scene/scene.h"
 
 #include "engine/render/context.h"

@@ -1,3 +1,4 @@
+// One visibility call per batch of spheres; the verdict goes to each gizmo's flags.
 #include "engine/scene/sphere_culler.h"
 
 #include "engine/scene/gizmo.h"

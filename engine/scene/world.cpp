@@ -1,3 +1,4 @@
+// The world, the current world and scene, and the world's name lookups.
 #include "engine/scene/world.h"
 
 #include "engine/render/context.h"

@@ -1,3 +1,5 @@
+// The recording platform: every object logs its calls to one CallLog and keeps
+// the state it was given; see recording_device.h.
 #include "tests/support/recording_device.h"
 
 #include <algorithm>

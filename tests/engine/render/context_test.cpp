@@ -1,3 +1,5 @@
+// The render context on the recording device: creation and destruction, the
+// render-state word, lights, stages, fog, projection and render surfaces.
 #include <gtest/gtest.h>
 
 #include <cmath>

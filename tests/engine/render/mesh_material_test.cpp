@@ -1,3 +1,5 @@
+// Meshes and materials on the recording device: buffers and formats, face checks,
+// face records, drawing, material and stage cascades.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,3 +1,5 @@
+// Key tracks (values before, between, at and after keys; the cache; tangents;
+// rotations) and the animation node's local matrix.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Placing, finding, compiling and freeing scene trees, and binding objects and
+// targets.
 #include <gtest/gtest.h>
 
 #include <string>

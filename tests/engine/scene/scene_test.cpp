@@ -1,3 +1,5 @@
+// Scene frames on the recording device: the exact device calls, culling,
+// transparent faces, cameras, lights, gizmos and the world's operations.
 #include <gtest/gtest.h>
 
 #include <algorithm>
