@@ -28,10 +28,13 @@ struct ColorF {
     float r = 0, g = 0, b = 0, a = 1;
 };
 
+// Largest width or height an Image takes (textures stay far below it).
+constexpr int kMaxImageSize = 16384;
+
 class Image {
 public:
     Image() = default;
-    // Sizes below 1 give an empty image.
+    // Sizes below 1 or above kMaxImageSize give an empty image.
     Image(int width, int height, Rgba fill = {});
 
     int width() const { return width_; }

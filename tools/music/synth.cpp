@@ -494,7 +494,7 @@ bool RenderSong(const Song& song, Pcm& out, std::string* error, const RenderOpti
     std::string why;
     if (!CheckSong(song, &why)) return Fail(error, why);
     const double duration = SongDuration(song);
-    if (duration > 3600) return Fail(error, "songs longer than an hour are not rendered");
+    if (duration > kMaxSongSeconds) return Fail(error, "songs longer than 30 minutes are not rendered");
     const size_t frames = FramesFor(duration);
     const std::vector<NoteEvent> events = ScheduleNotes(song);
     DenormalGuard guard;

@@ -31,6 +31,7 @@
 namespace music {
 
 constexpr int kSampleRate = 44100;
+constexpr double kMaxSongSeconds = 1800;
 
 struct Pcm {
     int sampleRate = kSampleRate;
@@ -52,7 +53,7 @@ struct RenderOptions {
 size_t FramesFor(double seconds);
 
 // False (out untouched) for a song that CheckSong refuses or that lasts longer
-// than an hour.
+// than kMaxSongSeconds.
 bool RenderSong(const Song& song, Pcm& out, std::string* error = nullptr, const RenderOptions& options = {});
 
 }  // namespace music
