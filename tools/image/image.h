@@ -8,6 +8,7 @@
 //   });
 //   image::SaveDds(img, {.format = image::DdsFormat::DXT1, .mipmaps = true}, "grass.dds");
 //
+// Colour values are stored as given: no gamma or colour-space conversion.
 // Rows run top to bottom; u, v are 0–1 across the image, sampled at pixel
 // centres. Everything here is deterministic: the same calls give the same bytes
 // on every run (no clocks, no unseeded randomness, no threads).

@@ -16,6 +16,9 @@
 // a fixed loudness, peak-limited with look-ahead below −1 dBFS and rounded to
 // 16 bits, so nothing clips.
 //
+// It renders the whole song in memory (about 85 MB of mix for four minutes)
+// and does not stream or play audio.
+//
 // The output is exactly FramesFor(SongDuration(song)) frames long; notes and
 // echoes still sounding at the end are cut with a short fade. Rendering is
 // deterministic: the same song gives the same samples on every run.
