@@ -33,7 +33,8 @@ void ResetGlStats(IDirect3DDevice7* device);
 // empty for any other device.
 std::string GlRenderer(IDirect3DDevice7* device);
 
-// After UpdateFrame of a context made on a window: the window's pixels as ARGB
+// For a context made on a window: the window's framebuffer as UpdateFrame
+// presents it (the back buffer scaled into it, black bars included), as ARGB
 // (0xAARRGGBB), top row first. False for an offscreen context or when the
 // window cannot be read.
 bool ReadPresentedFrame(ID3DXContext* context, std::vector<uint32_t>* pixels, int* width, int* height);

@@ -329,17 +329,19 @@ HRESULT Context::UpdateFrame(DWORD flags) {
 }
 
 bool Context::ReadWindow(std::vector<uint32_t>* pixels, int* width, int* height) {
-    if (!sdlContext_ || !pixels || !MakeCurrent()) return false;
+    if (!sdlContext_ || !pixels || !device_ || !MakeCurrent()) return false;
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(sdlWindow_), &w, &h);
     if (w <= 0 || h <= 0) return false;
+    // The window's framebuffer as UpdateFrame fills it, read from the back buffer
+    // before any swap: front buffers cannot be read back on every X server.
+    if (!device_->Present(backBuffer_, w, h)) return false;
     std::vector<uint32_t> bottomUp(size_t(w) * size_t(h));
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-    glReadBuffer(GL_FRONT);
+    glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, bottomUp.data());
-    glReadBuffer(GL_BACK);
     if (glGetError() != GL_NO_ERROR) return false;
     pixels->resize(bottomUp.size());
     for (int y = 0; y < h; ++y)

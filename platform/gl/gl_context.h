@@ -33,7 +33,8 @@ public:
     IDirectDrawSurface7* GetBackBuffer(DWORD index) override;
     HRESULT UpdateFrame(DWORD flags) override;
 
-    // The window's front buffer as ARGB, top row first (windowed contexts only).
+    // The window's framebuffer as UpdateFrame presents it (the letterboxed back
+    // buffer), as ARGB, top row first; windowed contexts only.
     bool ReadWindow(std::vector<uint32_t>* pixels, int* width, int* height);
 
 private:
