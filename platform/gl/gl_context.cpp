@@ -24,6 +24,11 @@ constexpr DWORD kMaxContextSide = 8192;
 
 std::atomic<int> g_d3dxStarted{0};
 
+// The context this thread last made current. Asking EGL or SDL for the current
+// context costs a library dispatch (and a process-id check) on every draw; the
+// program makes no GL context current but through this file.
+thread_local const Context* t_current = nullptr;
+
 // EGL keeps one display per platform and device, initialised once for the whole
 // process; contexts share it and the last one out terminates it.
 struct DisplayUsers {
@@ -210,6 +215,7 @@ HRESULT Context::MakeEglContext(bool software) {
         LogMessage("[GL] Cannot make the context current (EGL error 0x%04X)", unsigned(eglGetError()));
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     }
+    t_current = this;
     return D3D_OK;
 }
 
@@ -232,6 +238,7 @@ HRESULT Context::MakeWindowContext(HWND window, bool fullscreen, bool software) 
     window_ = window;
     sdlWindow_ = sdlWindow;
     sdlContext_ = context;
+    t_current = this;  // SDL_GL_CreateContext makes it current
     if (fullscreen && !window->Fullscreen()) window->SetFullscreen(true);
     return D3D_OK;
 }
@@ -249,6 +256,7 @@ Context::~Context() {
     if (hub_) hub_->MarkContextLost();
     if (ddraw_) ddraw_->Release();
     if (d3d_) d3d_->Release();
+    if (t_current == this) t_current = nullptr;
     if (eglContext_ != EGL_NO_CONTEXT) {
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(display_, eglContext_);
@@ -261,15 +269,14 @@ Context::~Context() {
 }
 
 bool Context::MakeCurrent() {
-    if (eglContext_ != EGL_NO_CONTEXT) {
-        if (eglGetCurrentContext() == eglContext_) return true;
-        return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_);
-    }
-    if (sdlContext_) {
-        if (SDL_GL_GetCurrentContext() == sdlContext_) return true;
-        return SDL_GL_MakeCurrent(static_cast<SDL_Window*>(sdlWindow_), sdlContext_) == 0;
-    }
-    return false;
+    if (t_current == this) return true;
+    bool made = false;
+    if (eglContext_ != EGL_NO_CONTEXT)
+        made = eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_);
+    else if (sdlContext_)
+        made = SDL_GL_MakeCurrent(static_cast<SDL_Window*>(sdlWindow_), sdlContext_) == 0;
+    if (made) t_current = this;
+    return made;
 }
 
 // ---------------------------------------------------------------- interface
