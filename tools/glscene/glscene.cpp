@@ -1,11 +1,13 @@
 // glscene: a small test scene drawn through the device API alone.
 //
-//   glscene [--capture FILE.png] [--screenshot FILE.png] [--frames N] [--software] [-v]
+//   glscene [--capture FILE.png] [--screenshot FILE.png] [--frames N] [--window WxH] [--software] [-v]
 //
 // --capture renders headless (no window) and writes the back buffer, read with
-// Lock, as a PNG. Without it the scene opens a 640 x 480 window; --screenshot
-// writes what the window shows after the last presented frame (--frames, 1 by
-// default then); without either the window stays until closed or Escape.
+// Lock, as a PNG. Without it the scene opens a window (640 x 480 unless --window
+// says otherwise; the back buffer stays 640 x 480 and is scaled into it);
+// --screenshot writes what the window shows after the last presented frame
+// (--frames, 1 by default then); without either the window stays until closed
+// or Escape.
 //
 // The scene: a checkered ground under a directional light with linear vertex
 // fog into a sky of the fog colour, a textured and specular-lit box with an
@@ -327,7 +329,9 @@ bool ReadBackBuffer(ID3DXContext* context, std::vector<uint32_t>* argb) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: glscene [--capture FILE.png] [--screenshot FILE.png] [--frames N] [--software] [-v]\n");
+    std::fprintf(stderr,
+                 "usage: glscene [--capture FILE.png] [--screenshot FILE.png] [--frames N] [--window WxH] "
+                 "[--software] [-v]\n");
     return 2;
 }
 
@@ -335,7 +339,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
     std::string capture, screenshot;
-    int frames = 0;
+    int frames = 0, windowWidth = kWidth, windowHeight = kHeight;
     bool software = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -345,7 +349,11 @@ int main(int argc, char** argv) {
             screenshot = argv[++i];
         else if (arg == "--frames" && i + 1 < argc)
             frames = std::atoi(argv[++i]);
-        else if (arg == "--software")
+        else if (arg == "--window" && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%dx%d", &windowWidth, &windowHeight) != 2 || windowWidth <= 0 ||
+                windowHeight <= 0)
+                return Usage();
+        } else if (arg == "--software")
             software = true;
         else if (arg == "-v")
             g_verbose = true;
@@ -359,7 +367,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<platform::Window> window;
     if (!headless) {
         std::string error;
-        window = platform::Window::Create({"glscene", kWidth, kHeight, false}, &error);
+        window = platform::Window::Create({"glscene", windowWidth, windowHeight, false}, &error);
         if (!window) {
             std::fprintf(stderr, "glscene: no window (%s); use --capture to render without one\n", error.c_str());
             return 1;

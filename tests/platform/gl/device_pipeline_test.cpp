@@ -81,6 +81,43 @@ TEST_F(Pipeline, CullModesRemoveTheNamedWindingOnEveryTarget) {
     }
 }
 
+TEST_F(Pipeline, PrimitiveTypesDrawTheirShapes) {
+    UseTarget(16, 16, false);
+    Unlit();
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);
+    // A fan: centre, then the rim.
+    TLVertex fan[5] = {{4, 4, 0.5f, 1, 0xFFFF0000, 0, 0, 0},
+                       {0, 0, 0.5f, 1, 0xFFFF0000, 0, 0, 0},
+                       {8, 0, 0.5f, 1, 0xFFFF0000, 0, 0, 0},
+                       {8, 8, 0.5f, 1, 0xFFFF0000, 0, 0, 0},
+                       {0, 8, 0.5f, 1, 0xFFFF0000, 0, 0, 0}};
+    ASSERT_EQ(device_->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX, fan, 5, 0), D3D_OK);
+    EXPECT_EQ(Pixel(4, 1), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(6, 4), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(1, 4), 0xFF000000u);  // the fan stops at its last rim vertex
+    // Two lines along rows 10 and 12, a strip down column 14, one point.
+    TLVertex lines[4] = {{2, 10, 0.5f, 1, 0xFF00FF00, 0, 0, 0},
+                         {10, 10, 0.5f, 1, 0xFF00FF00, 0, 0, 0},
+                         {2, 12, 0.5f, 1, 0xFF0000FF, 0, 0, 0},
+                         {10, 12, 0.5f, 1, 0xFF0000FF, 0, 0, 0}};
+    ASSERT_EQ(device_->DrawPrimitive(D3DPT_LINELIST, D3DFVF_TLVERTEX, lines, 4, 0), D3D_OK);
+    TLVertex strip[3] = {{14, 1, 0.5f, 1, 0xFFFFFF00, 0, 0, 0},
+                         {14, 6, 0.5f, 1, 0xFFFFFF00, 0, 0, 0},
+                         {14, 9, 0.5f, 1, 0xFFFFFF00, 0, 0, 0}};
+    ASSERT_EQ(device_->DrawPrimitive(D3DPT_LINESTRIP, D3DFVF_TLVERTEX, strip, 3, 0), D3D_OK);
+    TLVertex point = {12, 14, 0.5f, 1, 0xFFFFFFFF, 0, 0, 0};
+    ASSERT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_TLVERTEX, &point, 1, 0), D3D_OK);
+    for (int x = 3; x < 9; ++x) {
+        EXPECT_EQ(Pixel(x, 10), 0xFF00FF00u) << x;
+        EXPECT_EQ(Pixel(x, 12), 0xFF0000FFu) << x;
+        EXPECT_EQ(Pixel(x, 11), 0xFF000000u) << x;
+    }
+    EXPECT_EQ(Pixel(14, 3), 0xFFFFFF00u);
+    EXPECT_EQ(Pixel(14, 7), 0xFFFFFF00u);
+    EXPECT_EQ(Pixel(12, 14), 0xFFFFFFFFu);
+    EXPECT_EQ(Pixel(13, 14), 0xFF000000u);
+}
+
 TEST_F(Pipeline, WireframeDrawsEdgesOnly) {
     UseTarget(32, 32, false);
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1, 0);

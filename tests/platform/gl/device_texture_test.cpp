@@ -205,8 +205,13 @@ TEST_F(Formats, DxtBlocksDecodeWithTheirModes) {
     // DXT3: explicit 4-bit alpha, low nibble first; its colour block is green.
     Expect(Sample(4, PixelFormatOf(Format::DXT3), {0xF0, 0x38, 0, 0, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0}),
            {0x0000FF00, 0xFF00FF00, 0x8800FF00, 0x3300FF00}, 0);
+    // DXT2 decodes as DXT3 (its colours stay premultiplied as stored).
+    Expect(Sample(4, PixelFormatOf(Format::DXT2), {0xF0, 0x38, 0, 0, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0}),
+           {0x0000FF00, 0xFF00FF00, 0x8800FF00, 0x3300FF00}, 0);
     // DXT5: a0 200 > a1 100, codes 0, 1, 2, 7 -> 200, 100, (6*200 + 100)/7, (200 + 6*100)/7.
     Expect(Sample(4, PixelFormatOf(Format::DXT5), {200, 100, 0x88, 0x0E, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0}),
+           {0xC800FF00, 0x6400FF00, Argb(185, 0, 255, 0), Argb(114, 0, 255, 0)}, 2);
+    Expect(Sample(4, PixelFormatOf(Format::DXT4), {200, 100, 0x88, 0x0E, 0, 0, 0, 0, 0xE0, 0x07, 0, 0, 0, 0, 0, 0}),
            {0xC800FF00, 0x6400FF00, Argb(185, 0, 255, 0), Argb(114, 0, 255, 0)}, 2);
     // a0 50 <= a1 150: codes 6 and 7 are 0 and 255; code 2 is (4*50 + 150)/5.
     const uint32_t codes = 2u << 0 | 6u << 3 | 7u << 6 | 1u << 9;

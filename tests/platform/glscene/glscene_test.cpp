@@ -4,6 +4,7 @@
 #include <stb_image.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -92,6 +93,25 @@ TEST_F(GlScene, WindowShowsWhatTheHeadlessCaptureShows) {
     }
     EXPECT_LE(off, headless.rgb.size() / 3 / 1000) << "pixels differing by more than 2";
     EXPECT_LE(worst, 24);
+
+    // A wider window: the back buffer scaled by 500/480 with its aspect kept,
+    // centred between black bars.
+    ASSERT_EQ(Run("xvfb-run -a -s '-screen 0 1024x768x24' " + std::string(GLSCENE_PATH) +
+                  " --window 1000x500 --screenshot " + Path("wide.png")),
+              0);
+    Image wide;
+    ASSERT_TRUE(Load(Path("wide.png"), &wide));
+    ASSERT_EQ(wide.width, 1000);
+    ASSERT_EQ(wide.height, 500);
+    const double scale = 500.0 / 480;
+    const int left = (1000 - int(std::lround(640 * scale))) / 2;
+    EXPECT_TRUE(Near(wide.At(left - 2, 250), 0, 0, 0, 0));
+    EXPECT_TRUE(Near(wide.At(1000 - left + 1, 250), 0, 0, 0, 0));
+    EXPECT_TRUE(Near(wide.At(left + 2, 100), 0x60, 0x80, 0xA0, 2));
+    const auto mapped = [&](int x, int y) { return wide.At(left + int(x * scale), int(y * scale)); };
+    EXPECT_TRUE(Near(mapped(300, 100), 0x60, 0x80, 0xA0, 2));
+    const unsigned char* box = mapped(320, 300);
+    EXPECT_GT(box[0], box[1] + 40);
 }
 
 }  // namespace
