@@ -152,7 +152,9 @@ HRESULT Context::Create(DWORD deviceIndex, DWORD flags, HWND window, DWORD width
     }
 
     Context& c = *context;
+    Context* self = &c;
     c.hub_ = std::make_shared<ResourceHub>(std::this_thread::get_id());
+    c.hub_->SetMakeCurrent([self] { return self->MakeCurrent(); });
     c.hub_->s3tc = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
     c.backBuffer_ = Surface::CreateInternal(c.hub_, SurfaceKind::RenderTarget, Format::X8R8G8B8,
                                             DDSCAPS_BACKBUFFER | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM,
@@ -161,7 +163,6 @@ HRESULT Context::Create(DWORD deviceIndex, DWORD flags, HWND window, DWORD width
                                          DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM, int(width), int(height));
     if (!c.backBuffer_ || !c.zbuffer_) return D3DXERR_NOBACKBUFFERAVAILABLE;
     if (FAILED(c.backBuffer_->AddAttachedSurface(c.zbuffer_))) return D3DXERR_NOZBUFFER;
-    Context* self = &c;
     c.device_ = new (std::nothrow) Device(c.hub_, c.backBuffer_, [self] { return self->MakeCurrent(); });
     c.ddraw_ = new (std::nothrow) DirectDraw(c.hub_);
     c.d3d_ = new (std::nothrow) Direct3D(c.hub_);

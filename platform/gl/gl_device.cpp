@@ -332,6 +332,7 @@ HRESULT Device::SetTexture(DWORD stage, IDirectDrawSurface7* texture) {
     if (texture) {
         surface = AsSurface(texture);
         if (!surface || surface->Storage().kind == SurfaceKind::Depth) return DDERR_INVALIDPARAMS;
+        if (surface->Storage().hub != hub_) return DDERR_DEVICEDOESNTOWNSURFACE;
     }
     if (textures_[stage] == surface) return D3D_OK;
     if (surface) surface->AddRef();
@@ -438,6 +439,7 @@ HRESULT Device::LightEnable(DWORD index, BOOL enable) {
 HRESULT Device::SetRenderTarget(IDirectDrawSurface7* target, DWORD /*flags*/) {
     Surface* surface = AsSurface(target);
     if (!surface || surface->Storage().kind != SurfaceKind::RenderTarget) return DDERR_INVALIDPARAMS;
+    if (surface->Storage().hub != hub_) return DDERR_DEVICEDOESNTOWNSURFACE;
     if (!alive_) return DDERR_GENERIC;
     if (surface != target_) {
         surface->AddRef();
@@ -493,7 +495,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, void* ver
 HRESULT Device::DrawPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3DVertexBuffer7* buffer, DWORD startVertex,
                                 DWORD vertexCount, DWORD /*flags*/) {
     VertexBuffer* vb = AsVertexBuffer(buffer);
-    if (!vb) return DDERR_INVALIDPARAMS;
+    if (!vb || !vb->OwnedBy(hub_)) return DDERR_INVALIDPARAMS;
     const FvfLayout layout = DecodeFvf(vb->Fvf());
     if (!layout.valid) return D3DERR_INVALIDVERTEXFORMAT;
     if (!ValidPrimitive(type)) return D3DERR_INVALIDPRIMITIVETYPE;
@@ -509,7 +511,7 @@ HRESULT Device::DrawPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3DVertexBuffer7* b
 HRESULT Device::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, IDirect3DVertexBuffer7* buffer, DWORD startVertex,
                                        DWORD vertexCount, WORD* indices, DWORD indexCount, DWORD /*flags*/) {
     VertexBuffer* vb = AsVertexBuffer(buffer);
-    if (!vb) return DDERR_INVALIDPARAMS;
+    if (!vb || !vb->OwnedBy(hub_)) return DDERR_INVALIDPARAMS;
     const FvfLayout layout = DecodeFvf(vb->Fvf());
     if (!layout.valid) return D3DERR_INVALIDVERTEXFORMAT;
     if (!ValidPrimitive(type)) return D3DERR_INVALIDPRIMITIVETYPE;

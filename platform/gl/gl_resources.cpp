@@ -148,6 +148,16 @@ void ResourceHub::MarkContextLost() {
     retired_ = {};
 }
 
+bool ResourceHub::ContextLost() {
+    std::lock_guard lock(mutex_);
+    return contextLost_;
+}
+
+bool ResourceHub::MakeCurrent() {
+    std::lock_guard lock(mutex_);
+    return !contextLost_ && makeCurrent_ && makeCurrent_();
+}
+
 // ---------------------------------------------------------------- SurfaceStorage
 
 SurfaceStorage::SurfaceStorage(std::shared_ptr<ResourceHub> h, SurfaceKind k, Format f, DWORD c)
@@ -290,7 +300,11 @@ Surface* Surface::AttachedDepth() const {
 bool Surface::SyncForCpu() {
     SurfaceStorage& st = *storage_;
     if (st.kind == SurfaceKind::Plain || !st.gpuNewer) return true;
-    if (!st.hub->OnGlThread()) return false;
+    if (st.hub->ContextLost()) {  // nothing left to read: the CPU copy is all there is
+        st.gpuNewer = false;
+        return true;
+    }
+    if (!st.hub->OnGlThread() || !st.hub->MakeCurrent()) return false;
     ReadBackLocked();
     st.gpuNewer = false;
     return true;

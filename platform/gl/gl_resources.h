@@ -17,6 +17,7 @@
 #include <epoxy/gl.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -48,12 +49,20 @@ public:
 
     // After the GL context is gone, released names are simply dropped.
     void MarkContextLost();
+    bool ContextLost();
+
+    // How the owning context is made current (set once, before any resource
+    // exists); resources that read back call it before touching GL.
+    void SetMakeCurrent(std::function<bool()> makeCurrent) { makeCurrent_ = std::move(makeCurrent); }
+    // GL thread: makes the owning context current; false once it is gone.
+    bool MakeCurrent();
 
     // Whether the S3TC extension can take DXT blocks as they are.
     std::atomic<bool> s3tc{false};
 
 private:
     std::thread::id glThread_;
+    std::function<bool()> makeCurrent_;
     std::mutex mutex_;
     bool contextLost_ = false;
     Retired retired_;
@@ -161,6 +170,7 @@ public:
     HRESULT GetVertexBufferDesc(D3DVERTEXBUFFERDESC* desc) override;
 
     DWORD Fvf() const { return desc_.dwFVF; }
+    bool OwnedBy(const std::shared_ptr<ResourceHub>& hub) const { return hub_ == hub; }
     DWORD VertexCount() const { return desc_.dwNumVertices; }
     bool Locked();
     // GL thread: the buffer object holding the current vertices (0 on failure).

@@ -63,8 +63,10 @@ TEST_F(Resources, ContextsFailCleanlyAndHandOutTheirObjects) {
     attached->Release();
     z->Release();
 
-    // A second context with default sizes works beside the first, and the first
-    // keeps drawing afterwards.
+    // A second context with default sizes works beside the first: each reads its
+    // own targets back whichever is current, and neither takes the other's surfaces.
+    IDirectDrawSurface7* first = UseTarget(8, 8, false);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1, 0), D3D_OK);
     ID3DXContext* second = nullptr;
     ASSERT_EQ(D3DXCreateContext(D3DX_DEFAULT, 0, nullptr, 0, 0, &second), D3D_OK);
     IDirectDrawSurface7* secondBack = second->GetBackBuffer(0);
@@ -73,7 +75,10 @@ TEST_F(Resources, ContextsFailCleanlyAndHandOutTheirObjects) {
     EXPECT_EQ(desc.dwHeight, 480u);
     IDirect3DDevice7* secondDevice = second->GetD3DDevice();
     EXPECT_EQ(secondDevice->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1, 0), D3D_OK);
+    EXPECT_EQ(Read(first)[9], 0xFFFF0000u);
     EXPECT_EQ(Read(secondBack)[640 * 240 + 320], 0xFF00FF00u);
+    EXPECT_EQ(device_->SetTexture(0, secondBack), DDERR_DEVICEDOESNTOWNSURFACE);
+    EXPECT_EQ(device_->SetRenderTarget(secondBack, 0), DDERR_DEVICEDOESNTOWNSURFACE);
     EXPECT_EQ(second->UpdateFrame(0), D3D_OK);
     secondDevice->Release();
     secondBack->Release();
