@@ -172,7 +172,11 @@ HRESULT Context::Create(DWORD deviceIndex, DWORD flags, HWND window, DWORD width
         LogMessage("[GL] %s", error.c_str());
         return D3DXERR_NODIRECT3DDEVICEAVAILABLE;
     }
-    LogMessage("[GL] %s, OpenGL %s, %ux%u %s", c.device_->Renderer().c_str(),
+    const std::string& renderer = c.device_->Renderer();
+    if (software && renderer.find("llvmpipe") == std::string::npos && renderer.find("softpipe") == std::string::npos &&
+        renderer.find("swrast") == std::string::npos)
+        LogMessage("[GL] No software rasteriser is installed; drawing with the driver there is");
+    LogMessage("[GL] %s, OpenGL %s, %ux%u %s", renderer.c_str(),
                reinterpret_cast<const char*>(glGetString(GL_VERSION)), unsigned(width), unsigned(height),
                offscreen ? "offscreen" : "windowed");
     *out = context.release();

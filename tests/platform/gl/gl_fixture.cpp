@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/gl/ffp_state.h"
@@ -98,9 +99,15 @@ void GlTest::ReleaseShared() {
     context_ = nullptr;
 }
 
+bool GlTest::Software() {
+    // VELMOOR_GL_TEST_DEVICE=default runs the image tests on the hardware driver.
+    const char* device = std::getenv("VELMOOR_GL_TEST_DEVICE");
+    return !device || std::string(device) != "default";
+}
+
 void GlTest::SetUpTestSuite() {
     if (context_) return;
-    ASSERT_EQ(D3DXCreateContext(D3DX_HWLEVEL_2D, 0, nullptr, 64, 64, &context_), D3D_OK);
+    ASSERT_EQ(D3DXCreateContext(Software() ? D3DX_HWLEVEL_2D : D3DX_DEFAULT, 0, nullptr, 64, 64, &context_), D3D_OK);
     device_ = context_->GetD3DDevice();
     ddraw_ = context_->GetDD();
     d3d_ = context_->GetD3D();

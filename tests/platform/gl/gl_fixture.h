@@ -61,6 +61,8 @@ public:
     static void ReleaseShared();
 
 protected:
+    // Whether the tests run on the software rasteriser (the default).
+    static bool Software();
     static void SetUpTestSuite();
     void SetUp() override;
     void TearDown() override;
