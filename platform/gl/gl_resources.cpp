@@ -189,8 +189,10 @@ Surface* Surface::CreateInternal(const std::shared_ptr<ResourceHub>& hub, Surfac
 
 Surface* Surface::Create(const std::shared_ptr<ResourceHub>& hub, const DDSURFACEDESC2& desc, HRESULT* result) {
     *result = DDERR_INVALIDPARAMS;
-    const DWORD caps = (desc.dwFlags & DDSD_CAPS) ? desc.ddsCaps.dwCaps : 0;
-    if (desc.dwFlags & DDSD_CAPS && desc.ddsCaps.dwCaps2 & (DDSCAPS2_CUBEMAP | DDSCAPS2_VOLUME)) {
+    // Descriptions read from DDS files do not always flag their caps and pixel
+    // format as valid; both are taken when they are filled in.
+    const DWORD caps = desc.ddsCaps.dwCaps;
+    if (desc.ddsCaps.dwCaps2 & (DDSCAPS2_CUBEMAP | DDSCAPS2_VOLUME)) {
         *result = DDERR_INVALIDCAPS;
         return nullptr;
     }
@@ -218,7 +220,9 @@ Surface* Surface::Create(const std::shared_ptr<ResourceHub>& hub, const DDSURFAC
         return nullptr;
     }
     Format format = kind == SurfaceKind::Depth ? Format::Depth24 : Format::X8R8G8B8;
-    if (desc.dwFlags & DDSD_PIXELFORMAT) format = FormatOf(desc.ddpfPixelFormat);
+    const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
+    if ((desc.dwFlags & DDSD_PIXELFORMAT) || (pf.dwSize == sizeof(DDPIXELFORMAT) && pf.dwFlags != 0))
+        format = FormatOf(pf);
     const bool formatFits = format != Format::Unknown && (kind == SurfaceKind::Depth) == IsDepth(format) &&
                             !(kind == SurfaceKind::RenderTarget && IsCompressed(format));
     if (!formatFits) {

@@ -141,6 +141,19 @@ TEST_F(Resources, SurfaceCreationChecksItsDescription) {
         }
     }
     EXPECT_EQ(s->Release(), 0u);
+
+    // A description as a DDS file carries it: caps and format filled in but not
+    // flagged, the mip count flagged.
+    desc = TextureDesc(16, 16, Format::A4R4G4B4, DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX);
+    desc.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_MIPMAPCOUNT;
+    desc.dwMipMapCount = 2;
+    ASSERT_EQ(ddraw_->CreateSurface(&desc, &s, nullptr), DD_OK);
+    DDSURFACEDESC2 d{};
+    d.dwSize = 124;
+    s->GetSurfaceDesc(&d);
+    EXPECT_EQ(platform::gl::FormatOf(d.ddpfPixelFormat), Format::A4R4G4B4);
+    EXPECT_EQ(d.dwMipMapCount, 2u);
+    EXPECT_EQ(s->Release(), 0u);
 }
 
 TEST_F(Resources, BltCopiesLevelsAndScales) {
