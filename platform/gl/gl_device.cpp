@@ -63,6 +63,14 @@ std::string KeyText(const FfpKey& key) {
     return out;
 }
 
+// Debug builds report any GL error the device's calls raised, naming the step.
+void CheckGl([[maybe_unused]] const char* step) {
+#ifndef NDEBUG
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        LogError("[GL] GL error 0x%04X after %s", unsigned(error), step);
+#endif
+}
+
 bool ValidIndices(const WORD* indices, DWORD count, DWORD vertexCount) {
     for (DWORD i = 0; i < count; ++i)
         if (indices[i] >= vertexCount) return false;
@@ -207,6 +215,7 @@ bool Device::Present(Surface* backBuffer, int windowWidth, int windowHeight) {
     // The back buffer's row 0 is its top row; the window's row 0 is its bottom.
     glBlitFramebuffer(0, 0, w, h, rx, ry + rh, rx + rw, ry, GL_COLOR_BUFFER_BIT,
                       rw == w && rh == h ? GL_NEAREST : GL_LINEAR);
+    CheckGl("presenting");
     return true;
 }
 
@@ -255,6 +264,7 @@ HRESULT Device::Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLOR color, 
         glClear(bits);
     }
     cache_.Enable(GL_SCISSOR_TEST, false);
+    CheckGl("a clear");
     target_->MarkDrawn();
     return D3D_OK;
 }
@@ -541,6 +551,7 @@ HRESULT Device::DrawCommon(D3DPRIMITIVETYPE type, DWORD fvf, const FvfLayout& la
     else
         glDrawArrays(mode, first, GLsizei(vertexCount));
     ++stats_.drawCalls;
+    CheckGl("a draw");
     target_->MarkDrawn();
     return D3D_OK;
 }

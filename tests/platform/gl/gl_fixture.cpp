@@ -149,6 +149,7 @@ void GlTest::TearDown() {
     }
     for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) (*it)->Release();
     owned_.clear();
+    for (const std::string& error : log_.errors()) ADD_FAILURE() << "reported: " << error;
 }
 
 IDirectDrawSurface7* GlTest::UseTarget(int width, int height, bool depth, bool withAlpha) {

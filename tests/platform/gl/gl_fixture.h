@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/d3dx.h"
+#include "tests/support/log_capture.h"
 
 namespace gltest {
 
@@ -95,6 +96,7 @@ protected:
 
     IDirectDrawSurface7* target_ = nullptr;
     std::vector<IUnknownLike*> owned_;  // released after the test
+    testing_support::LogCapture log_;  // GL errors the device reports fail the test
 };
 
 }  // namespace gltest
