@@ -18,6 +18,8 @@
 // neighbour. Glyph records are u left, v top, u right, v bottom in 0–1 page
 // coordinates; widths and height are screen pixels at scale 1.
 //
+// No kerning: the engine places characters by advance width alone.
+//
 // Gotchas: codes without a glyph (control codes, or characters the font lacks)
 // get width 0 and an empty rectangle. Ink that reaches outside its advance
 // (a few italic or kerned shapes) is clipped to the cell and counted in

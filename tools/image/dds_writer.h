@@ -8,6 +8,9 @@
 // chain down to 1 × 1 with DDSD_MIPMAPCOUNT and caps TEXTURE | MIPMAP | COMPLEX;
 // without, one level and caps TEXTURE.
 //
+// Not written: cube maps, volume textures, the extended (DX10) header,
+// palettes, luminance or bump formats; the engine's reader takes none of them.
+//
 // Gotchas: DXT1 is written opaque (stb_dxt has no 1-bit alpha); use DXT3 or DXT5
 // for alpha. Block formats pad partial edge blocks by repeating the last row and
 // column. Sizes need not be powers of two, but the engine's texture loader

@@ -7,7 +7,7 @@
 namespace image {
 
 Image::Image(int width, int height, Rgba fill) {
-    if (width < 1 || height < 1) return;
+    if (width < 1 || height < 1 || width > kMaxImageSize || height > kMaxImageSize) return;
     width_ = width;
     height_ = height;
     pixels_.assign(size_t(width) * size_t(height), fill);

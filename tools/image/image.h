@@ -8,6 +8,7 @@
 //   });
 //   image::SaveDds(img, {.format = image::DdsFormat::DXT1, .mipmaps = true}, "grass.dds");
 //
+// Colour values are stored as given: no gamma or colour-space conversion.
 // Rows run top to bottom; u, v are 0–1 across the image, sampled at pixel
 // centres. Everything here is deterministic: the same calls give the same bytes
 // on every run (no clocks, no unseeded randomness, no threads).
@@ -28,10 +29,13 @@ struct ColorF {
     float r = 0, g = 0, b = 0, a = 1;
 };
 
+// Largest width or height an Image takes (textures stay far below it).
+constexpr int kMaxImageSize = 16384;
+
 class Image {
 public:
     Image() = default;
-    // Sizes below 1 give an empty image.
+    // Sizes below 1 or above kMaxImageSize give an empty image.
     Image(int width, int height, Rgba fill = {});
 
     int width() const { return width_; }

@@ -1,7 +1,8 @@
 // Writes images as baseline JPEG (three components, RGB in, YCbCr in the file)
 // through libjpeg, the kind of file the engine's JPEG texture reader accepts.
 //
-// Alpha is dropped. The integer DCT is used so the bytes do not depend on the
+// Alpha is dropped; greyscale and progressive files are never written (the
+// engine's reader refuses the first and gains nothing from the second). The integer DCT is used so the bytes do not depend on the
 // machine's SIMD paths; Huffman tables are optimised (still baseline).
 #pragma once
 

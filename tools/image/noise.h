@@ -7,6 +7,8 @@
 // period units in x and y (lattice coordinates wrap), which makes tileable
 // textures: sample at (u × period, v × period) for u, v in 0–1.
 //
+// No 3D or 4D noise: textures only need the plane.
+//
 // Ranges: ValueNoise, GradientNoise, Fbm and RidgedFbm return 0–1 (gradient
 // noise centred on 0.5). Voronoi distances are in lattice units.
 #pragma once

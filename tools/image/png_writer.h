@@ -1,5 +1,6 @@
 // Writes images as 8-bit RGBA PNG through stb_image_write, for textures the
 // engine loads through the platform's generic image loader and for previews.
+// Always four channels of 8 bits: no palettes, no 16-bit samples.
 #pragma once
 
 #include <cstdint>

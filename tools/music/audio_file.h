@@ -1,5 +1,7 @@
 // Writes rendered PCM as a WAV file (16-bit PCM) or as an MP3 through LAME.
 //
+// No ID3 tags and no other formats.
+//
 // MP3s are constant bit rate, 44100 Hz joint stereo, and start with a LAME
 // "Info" frame that records the encoder delay and padding: a decoder that
 // honours it (libmpg123's gapless mode, on by default) returns exactly the

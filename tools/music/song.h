@@ -22,6 +22,9 @@
 //           "dim", "5"; e.g. "Am F C G".
 // The pad holds each bar's chord (repeated chords are held on).
 //
+// One tempo and one metre for the whole song: no tempo or time-signature
+// changes, no per-note velocities beyond the drum marks and lane levels.
+//
 // Times are seconds from the start of the song; swing delays every odd step by
 // swing × one step (beats and bars stay on the grid).
 #pragma once

@@ -73,17 +73,21 @@ public:
             click_ *= kClickCoef;
             const float attack = t_ < 88 ? float(t_) / 88.0f : 1.0f;
             const float s = SoftClip(1.6f * osc_.Next(f / kRate)) * amp_ * attack * gain_;
-            amp_ *= kAmpCoef;
+            // The body rings for a quarter second, then dies quickly so the
+            // voice can end without cutting a wave.
+            amp_ *= t_ < kBodyLength ? kAmpCoef : kTailCoef;
             b.drumsL[i] += s;
             b.drumsR[i] += s;
         }
-        return t_ < int(0.55f * kRate);
+        return amp_ > 1e-4f;
     }
 
 private:
     static inline const float kPitchCoef = DecayCoefficient(0.032f, kRate);
     static inline const float kClickCoef = DecayCoefficient(0.0025f, kRate);
     static inline const float kAmpCoef = DecayCoefficient(0.30f, kRate);
+    static inline const float kTailCoef = DecayCoefficient(0.04f, kRate);
+    static constexpr int kBodyLength = int(0.25f * kRate);
     SineOsc osc_;
     float gain_, pitch_ = 1, click_ = 1, amp_ = 1;
     int t_ = 0;
@@ -107,7 +111,7 @@ public:
             b.drumsR[i] += s;
             b.reverb[i] += 0.35f * s;
         }
-        return t_ < int(0.5f * kRate);
+        return t_ < int(0.8f * kRate);
     }
 
 private:
@@ -136,7 +140,7 @@ public:
             b.drumsR[i] += s;
             b.reverb[i] += 0.5f * s;
         }
-        return t_ < int(0.5f * kRate);
+        return t_ < int(0.9f * kRate);
     }
 
 private:
@@ -154,7 +158,8 @@ public:
     MetalVoice(Kind kind, float velocity, uint32_t seed) : kind_(kind), noiseL_(seed), noiseR_(seed ^ 0xA5A5A5A5u) {
         const float decay = kind == Closed ? 0.028f : (kind == Open ? 0.22f : 1.1f);
         coef_ = DecayCoefficient(decay, kRate);
-        length_ = int((kind == Closed ? 0.2f : (kind == Open ? 1.0f : 3.5f)) * kRate);
+        // Long enough for the decay to fall below −60 dB before the voice ends.
+        length_ = int((kind == Closed ? 0.2f : (kind == Open ? 1.5f : 7.0f)) * kRate);
         gain_ = velocity * (kind == Closed ? 0.6f : (kind == Open ? 0.5f : 0.4f));
         const float cut = kind == Crash ? 4500.0f : 7000.0f;
         hpL_.Set(cut, 0.15f, kRate);
@@ -199,7 +204,8 @@ public:
                 bpL_.Set(fc, 0.55f, kRate);
                 bpR_.Set(fc * 1.03f, 0.55f, kRate);
             }
-            const float amp = 0.28f * x * x;
+            // Swells to the end, with a 5 ms fade so the cut is not a click.
+            const float amp = 0.28f * x * x * std::min(1.0f, float(length_ - t_) / 220.0f);
             const float l = bpL_.Band(noiseL_.Next()) * amp, r = bpR_.Band(noiseR_.Next()) * amp;
             b.drumsL[i] += l;
             b.drumsR[i] += r;
@@ -494,7 +500,7 @@ bool RenderSong(const Song& song, Pcm& out, std::string* error, const RenderOpti
     std::string why;
     if (!CheckSong(song, &why)) return Fail(error, why);
     const double duration = SongDuration(song);
-    if (duration > 3600) return Fail(error, "songs longer than an hour are not rendered");
+    if (duration > kMaxSongSeconds) return Fail(error, "songs longer than 30 minutes are not rendered");
     const size_t frames = FramesFor(duration);
     const std::vector<NoteEvent> events = ScheduleNotes(song);
     DenormalGuard guard;

@@ -16,6 +16,9 @@
 // a fixed loudness, peak-limited with look-ahead below −1 dBFS and rounded to
 // 16 bits, so nothing clips.
 //
+// It renders the whole song in memory (about 85 MB of mix for four minutes)
+// and does not stream or play audio.
+//
 // The output is exactly FramesFor(SongDuration(song)) frames long; notes and
 // echoes still sounding at the end are cut with a short fade. Rendering is
 // deterministic: the same song gives the same samples on every run.
@@ -31,6 +34,7 @@
 namespace music {
 
 constexpr int kSampleRate = 44100;
+constexpr double kMaxSongSeconds = 1800;
 
 struct Pcm {
     int sampleRate = kSampleRate;
@@ -52,7 +56,7 @@ struct RenderOptions {
 size_t FramesFor(double seconds);
 
 // False (out untouched) for a song that CheckSong refuses or that lasts longer
-// than an hour.
+// than kMaxSongSeconds.
 bool RenderSong(const Song& song, Pcm& out, std::string* error = nullptr, const RenderOptions& options = {});
 
 }  // namespace music

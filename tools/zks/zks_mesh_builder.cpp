@@ -36,11 +36,17 @@ void GridFaces(Mesh& m, size_t base, int columns, int rows, bool skipTop = false
         }
 }
 
-// Fits a (columns + 1) × (rows + 1) grid into 16-bit indices by shrinking the
-// larger count first.
-void FitGrid(int& columns, int& rows, int extraVertices = 0) {
-    while ((columns + 1) * (rows + 1) + extraVertices > kMaxVertices) {
-        if (columns >= rows) --columns;
+// Shrinks a (columns + 1) × (rows + 1) grid, plus perColumn × (columns + 2)
+// vertices of caps, until it fits 16-bit indices; the larger count goes first
+// and neither falls below its minimum.
+void FitGrid(int& columns, int& rows, int minColumns, int minRows, int perColumn = 0) {
+    columns = std::clamp(columns, minColumns, kMaxVertices);
+    rows = std::clamp(rows, minRows, kMaxVertices);
+    auto vertices = [&] {
+        return int64_t(columns + 1) * int64_t(rows + 1) + int64_t(perColumn) * int64_t(columns + 2);
+    };
+    while (vertices() > kMaxVertices && (columns > minColumns || rows > minRows)) {
+        if ((columns >= rows && columns > minColumns) || rows == minRows) --columns;
         else --rows;
     }
 }
@@ -76,9 +82,7 @@ Mesh BoxMesh(Vec3 size) {
 }
 
 Mesh SphereMesh(float radius, int slices, int stacks) {
-    slices = std::max(slices, 3);
-    stacks = std::max(stacks, 2);
-    FitGrid(slices, stacks);
+    FitGrid(slices, stacks, 3, 2);
     Mesh m;
     for (int j = 0; j <= stacks; ++j) {
         const float theta = kPi * float(j) / float(stacks);
@@ -98,9 +102,7 @@ Mesh SphereMesh(float radius, int slices, int stacks) {
 
 Mesh GridMesh(float sizeX, float sizeZ, int cellsX, int cellsZ, const HeightFunction& height,
               float uvRepeat) {
-    cellsX = std::max(cellsX, 1);
-    cellsZ = std::max(cellsZ, 1);
-    FitGrid(cellsX, cellsZ);
+    FitGrid(cellsX, cellsZ, 1, 1);
     Mesh m;
     const float dx = sizeX / float(cellsX), dz = sizeZ / float(cellsZ);
     auto h = [&](float x, float z) { return height ? height(x, z) : 0.0f; };
@@ -110,7 +112,7 @@ Mesh GridMesh(float sizeX, float sizeZ, int cellsX, int cellsZ, const HeightFunc
         for (int i = 0; i <= cellsX; ++i) {
             const float x = -sizeX * 0.5f + dx * float(i);
             Vec3 normal{0, 1, 0};
-            if (height) {
+            if (height && dx > 0 && dz > 0) {
                 const float slopeX = (h(x + dx, z) - h(x - dx, z)) / (2 * dx);
                 const float slopeZ = (h(x, z + dz) - h(x, z - dz)) / (2 * dz);
                 normal = Normalize(Vec3{-slopeX, 1, -slopeZ});
@@ -124,9 +126,8 @@ Mesh GridMesh(float sizeX, float sizeZ, int cellsX, int cellsZ, const HeightFunc
 }
 
 Mesh CylinderMesh(float radius, float height, int slices, bool caps) {
-    slices = std::max(slices, 3);
     int rows = 1;
-    FitGrid(slices, rows, caps ? 2 * (slices + 2) : 0);
+    FitGrid(slices, rows, 3, 1, caps ? 2 : 0);
     Mesh m;
     const float top = height * 0.5f;
     for (int j = 0; j <= 1; ++j)
@@ -158,9 +159,8 @@ Mesh CylinderMesh(float radius, float height, int slices, bool caps) {
 }
 
 Mesh ConeMesh(float radius, float height, int slices, bool cap) {
-    slices = std::max(slices, 3);
     int rows = 1;
-    FitGrid(slices, rows, cap ? slices + 2 : 0);
+    FitGrid(slices, rows, 3, 1, cap ? 1 : 0);
     Mesh m;
     const float top = height * 0.5f;
     // The side normal leans up by the cone's slope.
@@ -194,9 +194,7 @@ Mesh ConeMesh(float radius, float height, int slices, bool cap) {
 }
 
 Mesh TorusMesh(float majorRadius, float minorRadius, int majorSegments, int minorSegments) {
-    majorSegments = std::max(majorSegments, 3);
-    minorSegments = std::max(minorSegments, 3);
-    FitGrid(majorSegments, minorSegments);
+    FitGrid(majorSegments, minorSegments, 3, 3);
     Mesh m;
     for (int j = 0; j <= minorSegments; ++j) {
         // The tube angle runs so that d/di × d/dj points away from the tube's centre.

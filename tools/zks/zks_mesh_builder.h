@@ -7,6 +7,9 @@
 // (clockwise) keeps. FlipFaces turns a mesh inside out for views from within
 // (sky domes, caverns). Texture v grows downwards (row 0 of the image is v = 0).
 //
+// One texture-coordinate set per vertex and no tangents: that is all a ZKS
+// vertex holds.
+//
 // The builders return a Mesh without name and material; the caller sets both.
 // Faces hold 16-bit indices: segment counts that would need more than 65536
 // vertices are reduced to fit.

@@ -6,6 +6,9 @@
 // cameras, material count, hierarchy count, key counts, stage mask, has-target,
 // shape code) is derived from the lists when the file is written.
 //
+// Effect nodes are not part of the format: NumSpecial is written as 0 and no
+// records follow it.
+//
 // Deliberately odd files for loader tests are made with the override fields
 // (RawOverrides, KeyTrack::countOverride, Chunk::sizeOverride,
 // Gizmo::shapeCodeOverride, Material::stageMaskOverride, Light::hasTargetOverride):

@@ -149,6 +149,7 @@ TEST(ImageGenerate, SamplesPixelCentresAndRoundsColours) {
     EXPECT_EQ(img.at(0, 0), (Rgba{32, 64, 255, 0}));  // 0.125 × 255 rounds to 32; NaN → 0
     EXPECT_EQ(img.at(3, 1), (Rgba{223, 191, 255, 0}));
     EXPECT_TRUE(Image(0, 5).empty());
+    EXPECT_TRUE(Image(kMaxImageSize + 1, 1).empty());  // refused, not a huge allocation
 }
 
 TEST(ImageJpeg, ReadableByLibjpegWithTheRightSizeAndColours) {

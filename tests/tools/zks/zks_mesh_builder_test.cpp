@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "tools/zks/zks_math.h"
@@ -89,6 +90,9 @@ TEST(ZksMeshBuilder, TerrainNormalsFollowTheSlope) {
         EXPECT_NEAR(v.normal.x, -0.70710677f, 1e-5f);
         EXPECT_NEAR(v.normal.y, 0.70710677f, 1e-5f);
     }
+    // A grid of no extent has no slope to follow: the normals stay up.
+    for (const Vertex& v : GridMesh(0, 0, 2, 2, [](float x, float) { return x; }).vertices)
+        EXPECT_EQ(v.normal, (Vec3{0, 1, 0}));
 }
 
 TEST(ZksMeshBuilder, SegmentCountsShrinkToSixteenBitIndices) {
@@ -96,7 +100,11 @@ TEST(ZksMeshBuilder, SegmentCountsShrinkToSixteenBitIndices) {
     ExpectWellFormed(big, "big sphere");
     EXPECT_GT(big.vertices.size(), 60000u);
     ExpectWellFormed(GridMesh(1, 1, 300, 300), "big grid");
-    EXPECT_LE(CylinderMesh(1, 1, 70000).vertices.size(), 65536u);
+    ExpectWellFormed(CylinderMesh(1, 1, 70000), "cylinder with caps");
+    ExpectWellFormed(ConeMesh(1, 1, std::numeric_limits<int>::max()), "cone with cap");
+    ExpectWellFormed(TorusMesh(2, 1, 1 << 30, 1 << 30), "huge torus");
+    // Counts below the minimum are raised to it.
+    EXPECT_EQ(SphereMesh(1, -5, 0).vertices.size(), size_t(4 * 3));
 }
 
 TEST(ZksMeshBuilder, OperationsKeepFacesOutwards) {
