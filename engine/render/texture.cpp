@@ -1,5 +1,5 @@
 // Texture naming, surface ownership and binding; the image readers sit behind
-// LoadTextureImage.
+// LoadTextureImage (texture_loader.h).
 #include "engine/render/texture.h"
 
 #include "engine/render/context.h"
@@ -34,9 +34,8 @@ void Texture::compile() {
 
 void Texture::load() {
     if (!bitmap_) return;
-    Context* context = CurrentContext();
     IDirectDrawSurface7* loaded = nullptr;
-    LoadTextureImage(context ? context->device() : nullptr, name(), bitmap_.get(), &loaded);
+    LoadTextureImage(CurrentContext(), name(), bitmap_.get(), &loaded);
     AdoptSurface(loaded);
 }
 

@@ -3,8 +3,7 @@
 // one list and GetTexture reuses a texture it already has.
 //
 // Not here: the image readers. Loading goes through LoadTextureImage
-// (texture_loader.h), the seam where the JPEG, DDS and utility-library paths are
-// built; until then every load reports failure and the texture has no surface.
+// (texture_loader.h): JPEG, DDS and, for other formats, the utility library.
 // Gotcha: a texture without a surface unbinds its stage when bound; nothing
 // stands in for a missing image.
 #pragma once
