@@ -21,8 +21,12 @@ struct LayerVertex {
 };
 static_assert(sizeof(LayerVertex) == 32);
 
+// Specular alpha 0xFF: pre-transformed vertices take their fog factor from it,
+// so a layer drawn while the scene's fog is still on is not fogged away.
+constexpr D3DCOLOR kUnfogged = 0xFF000000u;
+
 LayerVertex Vertex(float x, float y, float u, float v, D3DCOLOR diffuse) {
-    return {x, y, 1.0f, 1.0f, diffuse, 0, u, v};
+    return {x, y, 1.0f, 1.0f, diffuse, kUnfogged, u, v};
 }
 
 // The whole of a render target, as a clear rectangle.
