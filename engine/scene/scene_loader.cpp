@@ -242,10 +242,14 @@ bool SceneReader::ReadMesh() {
     if (!ReadValue(vertexCount, "a mesh's counts") || !ReadValue(faceCount, "a mesh's counts") ||
         !ReadValue(sets, "a mesh's counts"))
         return false;
-    if (!CheckCount(vertexCount, kFileVertex, "vertices") || !CheckCount(faceCount, kFileFace, "faces") ||
-        !CheckCount(1, static_cast<uint64_t>(vertexCount) * kFileVertex + static_cast<uint64_t>(faceCount) * kFileFace,
-                    "vertex and face arrays"))
-        return false;
+    if (!CheckCount(vertexCount, kFileVertex, "vertices") || !CheckCount(faceCount, kFileFace, "faces")) return false;
+    const uint64_t arrays =
+        static_cast<uint64_t>(vertexCount) * kFileVertex + static_cast<uint64_t>(faceCount) * kFileFace;
+    if (arrays > Left()) {
+        LogError("[Load] Error : mesh \"%s\" needs %llu bytes of vertices and faces, %llu are left", name,
+                 static_cast<unsigned long long>(arrays), static_cast<unsigned long long>(Left()));
+        return Fail();
+    }
 
     LogMessage("[Load[M]-Debug] Vertex Buffer");
     std::vector<SourceVertex> vertices(static_cast<size_t>(vertexCount));

@@ -597,6 +597,7 @@ TEST_F(SceneLoaderTest, CountsTheFileCannotHoldRejectItAndTheWorldIsLeftAsItWas)
         const char* what;
         std::function<void(zks::Scene&)> damage;
         std::string message;
+        size_t cut = 0;  // bytes taken off the end
     };
     const std::vector<Case> cases = {
         {"meshes", [](zks::Scene& s) { s.raw.numMesh = 100000; }, "100000 meshes cannot fit in the"},
@@ -615,7 +616,13 @@ TEST_F(SceneLoaderTest, CountsTheFileCannotHoldRejectItAndTheWorldIsLeftAsItWas)
              s.meshes[0].vertices.resize(40000);
              s.meshes[0].faces.resize(20000);
          },
-         "40000 vertices cannot fit"},
+         "40000 vertices cannot fit", 700000},
+        {"arrays together",
+         [](zks::Scene& s) {
+             s.meshes[0].vertices.resize(1000);
+             s.meshes[0].faces.resize(5000);
+         },
+         "[Load] Error : mesh \"Tri\" needs 62000 bytes of vertices and faces", 25000},
         {"no end flag", [](zks::Scene& s) { s.raw.terminateHierarchy = false; s.chunks.clear(); },
          "[Load] Error : the file ends inside the hierarchy"},
     };
@@ -624,7 +631,7 @@ TEST_F(SceneLoaderTest, CountsTheFileCannotHoldRejectItAndTheWorldIsLeftAsItWas)
         zks::Scene s = FullScene(zks::SceneKind::Animated);
         c.damage(s);
         std::vector<uint8_t> bytes = Bytes(s);
-        if (std::string(c.what) == "vertices") bytes.resize(bytes.size() / 2);  // arrays cut short
+        bytes.resize(bytes.size() - c.cut);
         LogCapture log;
         EXPECT_EQ(LoadScene(world.get(), WriteBytes(bytes).c_str()), nullptr);
         EXPECT_TRUE(log.contains(c.message)) << log.errors().front();
