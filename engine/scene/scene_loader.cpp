@@ -101,7 +101,7 @@ private:
     bool ReadMaterial();
     Texture* ReadTextureRecord();
     bool ReadHierarchy();
-    // One record: the node, or none at the end flag (ended_ set) or on rejection.
+    // One record: the node, or none at the end flag or when the file is rejected (ok_).
     std::unique_ptr<HierarchyNode> ReadHierarchyRecord(char (&parent)[kNameBuffer]);
     bool ReadController(AnimationNode& animation);
     bool ReadTrack(std::unique_ptr<KeyTrack>& slot);
