@@ -1,0 +1,84 @@
+#include "demo/script_base.h"
+
+#include <cstring>
+
+#include "app/demo.h"
+#include "demo/overlay_layer.h"
+#include "engine/render/context.h"
+#include "engine/scene/camera.h"
+#include "engine/scene/scene.h"
+#include "engine/scene/world.h"
+#include "platform/report.h"
+#include "platform/strings.h"
+#include "platform/window.h"
+
+using namespace ZK3D;
+
+bool DemoScript::beginStart() {
+    if (!scene_) {
+        LogMessage("[Script] Script %d has no scene : skipped", ordinal_);
+        state_ = Finished;
+        return false;
+    }
+    SetCurrentScene(scene_);
+    state_ = Running;
+    Demo* demo = Demo::current();
+    if (demo) demo->restartMusic(ordinal_);
+    startTime_ = demo ? demo->musicTime() : 0.0f;
+    return true;
+}
+
+float DemoScript::sceneTime() const {
+    const Demo* demo = Demo::current();
+    return (demo ? demo->musicTime() : 0.0f) - startTime_;
+}
+
+float DemoScript::timeLeft() const { return scene_ ? scene_->TimeLeft() : -1.0f; }
+
+void DemoScript::drawScene(float t) {
+    if (!scene_) return;
+    scene_->SetTime(t * float(scene_->animationDescriptor.framesPerSecond));
+    scene_->render();
+}
+
+void DemoScript::selectCamera(const char* name) {
+    if (!scene_ || !name) return;
+    if (selectedName_ && std::strcmp(selectedName_, name) == 0) return;
+    scene_->currentCamera = static_cast<Camera*>(FindNode(scene_->cameras, name));
+    selectedName_ = name;
+}
+
+const char* DemoScript::heldCamera(std::span<const CameraKey> keys) {
+    for (const CameraKey& key : keys)
+        if (platform::KeyHeld(key.virtualKey)) return key.camera;
+    return nullptr;
+}
+
+void DemoScript::applyCameraKeys(std::span<const CameraKey> keys) {
+    if (const char* camera = heldCamera(keys)) selectCamera(camera);
+}
+
+void DemoScript::drawOverlay(OverlayLayer* layer, std::optional<float> level) {
+    if (!level || !layer) return;
+    Context* c = context();
+    if (!c || !c->device()) return;
+    c->device()->BeginScene();
+    layer->setLevel(*level);
+    layer->draw();
+    c->device()->EndScene();
+}
+
+Context* DemoScript::context() { return CurrentContext(); }
+
+void DemoScript::present() {
+    if (Context* c = context()) c->Present();
+}
+
+int ReadFloatList(const IniFile& config, const char* section, const char* key, float* out) {
+    char text[IniFile::kValueBufferSize];
+    config.getString(section, key, text, "");
+    if (IsBlank(text)) return 0;
+    int count = 0;
+    parseFloatList(text, out, count);
+    return count;
+}

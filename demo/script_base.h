@@ -1,0 +1,79 @@
+// What every scene script shares: its scene and start time, scene time and time
+// left, choosing cameras by name and by held keys, drawing the scene at the scene
+// time, and drawing timed overlays in their own BeginScene / EndScene.
+//
+// A script whose scene failed to load says so once when it starts and finishes
+// at once: the dispatcher then moves on to the next script instead of playing a
+// scene that is not there.
+#pragma once
+
+#include <optional>
+#include <span>
+
+#include "app/ini_file.h"
+#include "app/scene_script.h"
+
+namespace ZK3D {
+class Context;
+class Scene;
+}  // namespace ZK3D
+class OverlayLayer;
+class FadeLayer;
+class FlashLayer;
+
+// A camera key: while the key is held, the camera of that name is used.
+struct CameraKey {
+    int virtualKey;
+    const char* camera;
+};
+
+class DemoScript : public SceneScript {
+public:
+    ZK3D::Scene* scene() const { return scene_; }
+    float startTime() const { return startTime_; }
+
+protected:
+    // ordinal: the script's place among the nine scene classes (0 jungle ... 8
+    // greetings); only 0 rewinds the music when the script starts.
+    DemoScript(ZK3D::Scene* scene, int ordinal) : scene_(scene), ordinal_(ordinal) {}
+
+    // The common start: the scene becomes current, the state running, the music
+    // is restarted for the ordinal and the start time taken. False (and the script
+    // finished) when there is no scene.
+    bool beginStart();
+    // Scene time t: music time minus the start time.
+    float sceneTime() const;
+    // Seconds left in the scene's animation.
+    float timeLeft() const;
+    // Sets the scene's animation time from t and draws the scene.
+    void drawScene(float t);
+    // Makes the scene's camera of that name current (none when it has no such camera).
+    void selectCamera(const char* name);
+    // The camera of the first held key in the list's order, if any is held.
+    static const char* heldCamera(std::span<const CameraKey> keys);
+    // selectCamera(heldCamera(keys)) when a key is held.
+    void applyCameraKeys(std::span<const CameraKey> keys);
+    // Draws a layer with the level in its own BeginScene / EndScene; nothing for no level.
+    static void drawOverlay(OverlayLayer* layer, std::optional<float> level);
+    // Sets the state to finished when the scene's animation has run out.
+    void finishWhenOver(float r) {
+        if (r < 0) state_ = Finished;
+    }
+    static ZK3D::Context* context();
+    static void present();
+
+    ZK3D::Scene* scene_;
+    float startTime_ = 0;
+    // The camera chosen last, so a table re-evaluated every frame looks a name up
+    // only when it changes.
+    const char* selectedName_ = nullptr;
+    FadeLayer* fade_ = nullptr;    // shared, not owned
+    FlashLayer* flash_ = nullptr;  // shared, not owned
+
+private:
+    int ordinal_;
+};
+
+// Reads a float list key into a flash list's values: an empty or missing list
+// holds no times at all.
+int ReadFloatList(const IniFile& config, const char* section, const char* key, float* out);
