@@ -1,5 +1,8 @@
 #include "app/demo.h"
 
+#include "engine/render/context.h"
+#include "engine/scene/world.h"
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -38,8 +41,7 @@ int Demo::init() {
     if (fullscreenOverride_ >= 0) fullscreen = fullscreenOverride_;
     if (softwareOverride_ >= 0) software = softwareOverride_;
     if (fullscreen) platform::ShowCursor(false);
-    createRenderer(fullscreen != 0, software != 0);
-    return 1;
+    return createRenderer(fullscreen != 0, software != 0) ? 1 : 0;
 }
 
 SceneScript* Demo::script(int index) const {

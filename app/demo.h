@@ -64,7 +64,8 @@ public:
     static Demo* current();
 
     // Reads "General" from vlm.ini in the current directory, creates the render
-    // context and the world. Always returns 1.
+    // context and the world. Returns 0 when no render context can be made (the
+    // reason has been reported), 1 otherwise.
     int init();
     // One idle step: loading or playing (a 22-state dispatcher).
     void frame();
@@ -122,7 +123,7 @@ private:
     void loadingStep();
     SceneScript* script(int index) const;
     void advanceClock();
-    void createRenderer(bool fullscreen, bool software);
+    bool createRenderer(bool fullscreen, bool software);
     void destroyRenderer();
 
     platform::Window* window_ = nullptr;
@@ -134,6 +135,8 @@ private:
     uint32_t virtualTick_ = 0;
     uint64_t clockRemainder_ = 0;
 
+    std::unique_ptr<ZK3D::Context> ownedContext_;
+    std::unique_ptr<ZK3D::World> ownedWorld_;
     std::unique_ptr<platform::SoundSystem> sound_;
     std::unique_ptr<platform::MusicStream> music_;
 };

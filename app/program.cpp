@@ -10,6 +10,7 @@
 
 #include "app/report_sink.h"
 #include "engine/files/pack.h"
+#include "engine/render/mode_selection.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
@@ -113,6 +114,11 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
         ~PackRelease() { ZK3D::zkReleasePack(); }
     } packRelease;
 
+    // The software rasteriser has to be chosen before the window loads its GL driver.
+    int software = 0;
+    IniFile("vlm.ini").getInt("General", "software", software, 0);
+    if (options.software || software) setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+
     std::unique_ptr<platform::Window> window;
     bool headless = options.headless || options.benchmark;
     if (!headless) {
@@ -130,6 +136,8 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     sink.headless = headless;
     ConfigureReportSink(sink);
 
+    ZK3D::SelectMode(640, 480, 32, 0);
+
     Demo demo;
     ClockSettings clock;
     clock.fixedFps = options.fixedFps > 0 ? options.fixedFps : (headless ? 60 : 0);
@@ -139,9 +147,13 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     demo.setWindow(window.get());
     demo.running = 1;  // the window is up (or there is none to wait for)
 
-    int code = 0;
-    if (demo.init()) code = RunMainLoop(demo, window.get());
-    else demo.shutdown();
+    int code = 1;
+    if (demo.init()) {
+        code = RunMainLoop(demo, window.get());
+    } else {
+        std::fprintf(stderr, "velmoor: cannot create the graphics device\n");
+        demo.shutdown();
+    }
     LogSetCallback(nullptr, 1, 2, 3);
     return code;
 }

@@ -1,0 +1,718 @@
+// Surfaces, vertex buffers and their creators (see gl_resources.h).
+#include "platform/gl/gl_resources.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace platform::gl {
+
+namespace {
+
+constexpr int kMaxSurfaceSide = 8192;
+constexpr DWORD kMaxVertices = 1u << 20;
+constexpr size_t kMaxVertexBytes = size_t(64) << 20;
+constexpr DWORD kCaps2MipSubLevel = 0x10000;
+
+struct GlFormat {
+    GLenum internal, format, type;
+    bool compressed;
+};
+
+// How a plain texture of the format goes to GL; DXT falls back to decoded 8-bit
+// RGBA when the S3TC extension is missing.
+GlFormat GlFormatOf(Format f, bool s3tc) {
+    switch (f) {
+        case Format::X1R5G5B5:
+        case Format::A1R5G5B5: return {GL_RGB5_A1, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV, false};
+        case Format::A4R4G4B4: return {GL_RGBA4, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV, false};
+        case Format::R5G6B5: return {GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, false};
+        case Format::DXT1:
+            if (s3tc) return {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 0, 0, true};
+            break;
+        case Format::DXT2:
+        case Format::DXT3:
+            if (s3tc) return {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 0, 0, true};
+            break;
+        case Format::DXT4:
+        case Format::DXT5:
+            if (s3tc) return {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0, 0, true};
+            break;
+        default: break;
+    }
+    return {GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, false};
+}
+
+// Sends one level of a plain texture (the texture is bound on the upload unit).
+void UploadLevel(Format format, bool s3tc, int level, const SurfaceStorage::Level& l, bool allocate) {
+    const GlFormat gf = GlFormatOf(format, s3tc);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    if (gf.compressed) {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        const auto size = GLsizei(l.bytes.size());
+        if (allocate)
+            glCompressedTexImage2D(GL_TEXTURE_2D, level, gf.internal, l.width, l.height, 0, size, l.bytes.data());
+        else
+            glCompressedTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, l.width, l.height, gf.internal, size,
+                                      l.bytes.data());
+        return;
+    }
+    const void* data = l.bytes.data();
+    std::vector<uint32_t> decoded;
+    if (IsCompressed(format)) {  // no S3TC: decode on the CPU
+        decoded.resize(size_t(l.width) * size_t(l.height));
+        DecodeLevel(format, l.bytes.data(), l.pitch, l.width, l.height, decoded.data());
+        data = decoded.data();
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    } else {
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(l.pitch / size_t(BytesPerUnit(format))));
+    }
+    if (allocate)
+        glTexImage2D(GL_TEXTURE_2D, level, GLint(gf.internal), l.width, l.height, 0, gf.format, gf.type, data);
+    else
+        glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, l.width, l.height, gf.format, gf.type, data);
+}
+
+// Render targets keep 8-bit RGBA in GL whatever their format; their CPU level
+// converts on the way in and out. Formats without alpha go in with alpha 1.
+void UploadRenderTarget(Format format, const SurfaceStorage::Level& l, bool allocate) {
+    std::vector<uint32_t> argb(size_t(l.width) * size_t(l.height));
+    DecodeLevel(format, l.bytes.data(), l.pitch, l.width, l.height, argb.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    if (allocate)
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, l.width, l.height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                     argb.data());
+    else
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+}
+
+void UploadDepth(Format format, const SurfaceStorage::Level& l, bool allocate) {
+    const DWORD mask = DepthMask(format);
+    const int bytes = BytesPerUnit(format);
+    std::vector<float> depth(size_t(l.width) * size_t(l.height));
+    for (int y = 0; y < l.height; ++y) {
+        const uint8_t* row = l.bytes.data() + size_t(y) * l.pitch;
+        for (int x = 0; x < l.width; ++x) {
+            uint32_t word = 0;
+            std::memcpy(&word, row + x * bytes, size_t(bytes));
+            depth[size_t(y) * size_t(l.width) + size_t(x)] = float(double(word & mask) / double(mask));
+        }
+    }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    const GLint internal = format == Format::Depth16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24;
+    if (allocate)
+        glTexImage2D(GL_TEXTURE_2D, 0, internal, l.width, l.height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    else
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, l.width, l.height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+}
+
+bool ValidRect(const RECT& r, int width, int height) {
+    return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height && r.left < r.right && r.top < r.bottom;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- ResourceHub
+
+void ResourceHub::RetireTexture(GLuint name) {
+    std::lock_guard lock(mutex_);
+    if (name && !contextLost_) retired_.textures.push_back(name);
+}
+
+void ResourceHub::RetireBuffer(GLuint name) {
+    std::lock_guard lock(mutex_);
+    if (name && !contextLost_) retired_.buffers.push_back(name);
+}
+
+void ResourceHub::RetireFramebuffer(GLuint name) {
+    std::lock_guard lock(mutex_);
+    if (name && !contextLost_) retired_.framebuffers.push_back(name);
+}
+
+ResourceHub::Retired ResourceHub::TakeRetired() {
+    std::lock_guard lock(mutex_);
+    Retired out;
+    std::swap(out, retired_);
+    return out;
+}
+
+void ResourceHub::MarkContextLost() {
+    std::lock_guard lock(mutex_);
+    contextLost_ = true;
+    retired_ = {};
+}
+
+bool ResourceHub::ContextLost() {
+    std::lock_guard lock(mutex_);
+    return contextLost_;
+}
+
+bool ResourceHub::MakeCurrent() {
+    std::lock_guard lock(mutex_);
+    return !contextLost_ && makeCurrent_ && makeCurrent_();
+}
+
+// ---------------------------------------------------------------- SurfaceStorage
+
+SurfaceStorage::SurfaceStorage(std::shared_ptr<ResourceHub> h, SurfaceKind k, Format f, DWORD c)
+    : hub(std::move(h)), kind(k), format(f), caps(c) {}
+
+SurfaceStorage::~SurfaceStorage() {
+    hub->RetireTexture(texture);
+    hub->RetireFramebuffer(framebuffer);
+    hub->RetireFramebuffer(readFramebuffer);
+}
+
+// ---------------------------------------------------------------- Surface
+
+Surface* AsSurface(IDirectDrawSurface7* surface) { return dynamic_cast<Surface*>(surface); }
+VertexBuffer* AsVertexBuffer(IDirect3DVertexBuffer7* buffer) { return dynamic_cast<VertexBuffer*>(buffer); }
+
+Surface* Surface::CreateInternal(const std::shared_ptr<ResourceHub>& hub, SurfaceKind kind, Format format, DWORD caps,
+                                 int width, int height) {
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    desc.dwWidth = DWORD(width);
+    desc.dwHeight = DWORD(height);
+    desc.ddpfPixelFormat = PixelFormatOf(format);
+    desc.ddsCaps.dwCaps = caps | (kind == SurfaceKind::Depth ? DDSCAPS_ZBUFFER : DDSCAPS_3DDEVICE);
+    HRESULT result;
+    return Create(hub, desc, &result);
+}
+
+Surface* Surface::Create(const std::shared_ptr<ResourceHub>& hub, const DDSURFACEDESC2& desc, HRESULT* result) {
+    *result = DDERR_INVALIDPARAMS;
+    // Descriptions read from DDS files do not always flag their caps and pixel
+    // format as valid; both are taken when they are filled in.
+    const DWORD caps = desc.ddsCaps.dwCaps;
+    if (desc.ddsCaps.dwCaps2 & (DDSCAPS2_CUBEMAP | DDSCAPS2_VOLUME)) {
+        *result = DDERR_INVALIDCAPS;
+        return nullptr;
+    }
+    if (caps & DDSCAPS_PRIMARYSURFACE) {
+        *result = DDERR_PRIMARYSURFACEALREADYEXISTS;  // the context owns the one primary
+        return nullptr;
+    }
+    // A pitch without client memory is refused; client memory is not supported.
+    if (desc.dwFlags & (DDSD_PITCH | DDSD_LPSURFACE)) return nullptr;
+    if (!(desc.dwFlags & DDSD_WIDTH) || !(desc.dwFlags & DDSD_HEIGHT) || desc.dwWidth == 0 || desc.dwHeight == 0)
+        return nullptr;
+    if (desc.dwWidth > kMaxSurfaceSide) {
+        *result = DDERR_TOOBIGWIDTH;
+        return nullptr;
+    }
+    if (desc.dwHeight > kMaxSurfaceSide) {
+        *result = DDERR_TOOBIGHEIGHT;
+        return nullptr;
+    }
+    const SurfaceKind kind = (caps & DDSCAPS_ZBUFFER)    ? SurfaceKind::Depth
+                             : (caps & DDSCAPS_3DDEVICE) ? SurfaceKind::RenderTarget
+                                                         : SurfaceKind::Plain;
+    if (kind == SurfaceKind::Depth && (caps & (DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE))) {
+        *result = DDERR_INVALIDCAPS;
+        return nullptr;
+    }
+    Format format = kind == SurfaceKind::Depth ? Format::Depth24 : Format::X8R8G8B8;
+    const DDPIXELFORMAT& pf = desc.ddpfPixelFormat;
+    if ((desc.dwFlags & DDSD_PIXELFORMAT) || (pf.dwSize == sizeof(DDPIXELFORMAT) && pf.dwFlags != 0))
+        format = FormatOf(pf);
+    const bool formatFits = format != Format::Unknown && (kind == SurfaceKind::Depth) == IsDepth(format) &&
+                            !(kind == SurfaceKind::RenderTarget && IsCompressed(format));
+    if (!formatFits) {
+        *result = DDERR_INVALIDPIXELFORMAT;
+        return nullptr;
+    }
+    const int width = int(desc.dwWidth), height = int(desc.dwHeight);
+    int levels = 1;
+    if (kind == SurfaceKind::Plain && (caps & DDSCAPS_MIPMAP)) {
+        levels = FullMipCount(width, height);
+        if ((desc.dwFlags & DDSD_MIPMAPCOUNT) && desc.dwMipMapCount > 0)
+            levels = std::min(levels, int(desc.dwMipMapCount));
+    }
+    std::shared_ptr<SurfaceStorage> storage;
+    try {
+        storage = std::make_shared<SurfaceStorage>(hub, kind, format, caps);
+        storage->levels.resize(size_t(levels));
+        for (int i = 0; i < levels; ++i) {
+            SurfaceStorage::Level& l = storage->levels[size_t(i)];
+            l.width = std::max(1, width >> i);
+            l.height = std::max(1, height >> i);
+            l.pitch = LevelPitch(format, l.width);
+            l.bytes.assign(LevelSize(format, l.width, l.height), 0);
+        }
+        SurfaceStorage::Level& top = storage->levels[0];
+        if (kind == SurfaceKind::Depth) {
+            // A new depth buffer holds the far plane everywhere.
+            const DWORD mask = DepthMask(format);
+            const int bytes = BytesPerUnit(format);
+            for (size_t p = 0; p + size_t(bytes) <= top.bytes.size(); p += size_t(bytes))
+                std::memcpy(&top.bytes[p], &mask, size_t(bytes));
+        } else if (kind == SurfaceKind::RenderTarget && !HasAlpha(format)) {
+            EncodeLevel(format, std::vector<uint32_t>(size_t(width) * size_t(height), 0xFF000000u).data(), width,
+                        height, top.bytes.data(), top.pitch);
+        }
+    } catch (const std::bad_alloc&) {
+        *result = DDERR_OUTOFMEMORY;
+        return nullptr;
+    }
+    // One object per level; each holds a reference on the next.
+    Surface* first = new (std::nothrow) Surface(storage, 0);
+    if (!first) {
+        *result = DDERR_OUTOFMEMORY;
+        return nullptr;
+    }
+    Surface* previous = first;
+    for (int i = 1; i < levels; ++i) {
+        Surface* level = new (std::nothrow) Surface(storage, i);
+        if (!level) {
+            first->Release();
+            *result = DDERR_OUTOFMEMORY;
+            return nullptr;
+        }
+        previous->next_ = level;
+        previous = level;
+    }
+    *result = DD_OK;
+    return first;
+}
+
+Surface::~Surface() {
+    if (next_) next_->Release();
+    if (depth_) depth_->Release();
+}
+
+ULONG Surface::AddRef() { return ++refs_; }
+
+ULONG Surface::Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+Surface* Surface::AttachedDepth() const {
+    std::lock_guard lock(storage_->mutex);
+    return depth_;
+}
+
+bool Surface::SyncForCpu() {
+    SurfaceStorage& st = *storage_;
+    if (st.kind == SurfaceKind::Plain || !st.gpuNewer) return true;
+    if (st.hub->ContextLost()) {  // nothing left to read: the CPU copy is all there is
+        st.gpuNewer = false;
+        return true;
+    }
+    if (!st.hub->OnGlThread() || !st.hub->MakeCurrent()) return false;
+    ReadBackLocked();
+    st.gpuNewer = false;
+    return true;
+}
+
+void Surface::ReadBackLocked() {
+    SurfaceStorage& st = *storage_;
+    SurfaceStorage::Level& l = st.levels[0];
+    if (st.kind == SurfaceKind::RenderTarget) {
+        if (!st.framebuffer) return;
+        std::vector<uint32_t> argb(size_t(l.width) * size_t(l.height));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.framebuffer);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glReadPixels(0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+        if (!HasAlpha(st.format))
+            for (uint32_t& p : argb) p |= 0xFF000000u;
+        EncodeLevel(st.format, argb.data(), l.width, l.height, l.bytes.data(), l.pitch);
+    } else if (st.kind == SurfaceKind::Depth) {
+        if (!st.readFramebuffer) return;
+        std::vector<float> depth(size_t(l.width) * size_t(l.height));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.readFramebuffer);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+        glReadPixels(0, 0, l.width, l.height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        const DWORD mask = DepthMask(st.format);
+        const int bytes = BytesPerUnit(st.format);
+        for (int y = 0; y < l.height; ++y) {
+            uint8_t* row = l.bytes.data() + size_t(y) * l.pitch;
+            for (int x = 0; x < l.width; ++x) {
+                const float d = std::clamp(depth[size_t(y) * size_t(l.width) + size_t(x)], 0.0f, 1.0f);
+                const uint32_t word = uint32_t(double(d) * mask + 0.5);
+                std::memcpy(row + x * bytes, &word, size_t(bytes));
+            }
+        }
+    }
+}
+
+HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void* /*event*/) {
+    if (!desc) return DDERR_INVALIDPARAMS;
+    SurfaceStorage& st = *storage_;
+    std::lock_guard lock(st.mutex);
+    SurfaceStorage::Level& l = st.levels[size_t(level_)];
+    if (l.locked) return DDERR_SURFACEBUSY;
+    size_t offset = 0;
+    if (rect) {
+        if (!ValidRect(*rect, l.width, l.height)) return DDERR_INVALIDRECT;
+        if (IsCompressed(st.format)) {
+            if (rect->left % 4 || rect->top % 4) return DDERR_INVALIDRECT;
+            offset = size_t(rect->top / 4) * l.pitch + size_t(rect->left / 4) * size_t(BytesPerUnit(st.format));
+        } else {
+            offset = size_t(rect->top) * l.pitch + size_t(rect->left) * size_t(BytesPerUnit(st.format));
+        }
+    }
+    if (!SyncForCpu()) return DDERR_SURFACEBUSY;
+    l.locked = true;
+    l.readOnlyLock = flags & DDLOCK_READONLY;
+    const DWORD size = desc->dwSize;
+    std::memset(desc, 0, sizeof *desc);
+    desc->dwSize = size;
+    desc->dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
+    desc->dwWidth = DWORD(l.width);
+    desc->dwHeight = DWORD(l.height);
+    if (IsCompressed(st.format)) {
+        desc->dwFlags |= DDSD_LINEARSIZE;
+        desc->dwLinearSize = DWORD(l.bytes.size());
+    } else {
+        desc->dwFlags |= DDSD_PITCH;
+        desc->lPitch = LONG(l.pitch);
+    }
+    desc->ddpfPixelFormat = PixelFormatOf(st.format);
+    desc->ddsCaps.dwCaps = st.caps;
+    desc->lpSurface = l.bytes.data() + offset;
+    return DD_OK;
+}
+
+HRESULT Surface::Unlock(RECT* /*rect*/) {
+    SurfaceStorage& st = *storage_;
+    std::lock_guard lock(st.mutex);
+    SurfaceStorage::Level& l = st.levels[size_t(level_)];
+    if (!l.locked) return DDERR_NOTLOCKED;
+    l.locked = false;
+    if (!l.readOnlyLock) {
+        l.dirty = true;
+        st.gpuNewer = false;
+    }
+    return DD_OK;
+}
+
+HRESULT Surface::GetSurfaceDesc(DDSURFACEDESC2* desc) {
+    if (!desc) return DDERR_INVALIDPARAMS;
+    const SurfaceStorage& st = *storage_;
+    const SurfaceStorage::Level& l = st.levels[size_t(level_)];
+    const DWORD size = desc->dwSize;
+    std::memset(desc, 0, sizeof *desc);
+    desc->dwSize = size ? size : DWORD(sizeof *desc);
+    desc->dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+    desc->dwWidth = DWORD(l.width);
+    desc->dwHeight = DWORD(l.height);
+    if (IsCompressed(st.format)) {
+        desc->dwFlags |= DDSD_LINEARSIZE;
+        desc->dwLinearSize = DWORD(l.bytes.size());
+    } else {
+        desc->dwFlags |= DDSD_PITCH;
+        desc->lPitch = LONG(l.pitch);
+    }
+    if (st.levels.size() > 1) {
+        desc->dwFlags |= DDSD_MIPMAPCOUNT;
+        desc->dwMipMapCount = DWORD(st.levels.size()) - DWORD(level_);
+    }
+    desc->ddpfPixelFormat = PixelFormatOf(st.format);
+    desc->ddsCaps.dwCaps = st.caps;
+    if (level_ > 0) desc->ddsCaps.dwCaps2 = kCaps2MipSubLevel;
+    return DD_OK;
+}
+
+HRESULT Surface::GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** attached) {
+    if (!caps || !attached) return DDERR_INVALIDPARAMS;
+    *attached = nullptr;
+    Surface* found = nullptr;
+    {
+        std::lock_guard lock(storage_->mutex);
+        if (caps->dwCaps & DDSCAPS_ZBUFFER)
+            found = depth_;
+        else if (caps->dwCaps & (DDSCAPS_MIPMAP | DDSCAPS_TEXTURE))
+            found = next_;
+        if (found) found->AddRef();
+    }
+    if (!found) return DDERR_NOTFOUND;
+    *attached = found;
+    return DD_OK;
+}
+
+HRESULT Surface::AddAttachedSurface(IDirectDrawSurface7* surface) {
+    Surface* depth = AsSurface(surface);
+    if (!depth) return DDERR_INVALIDPARAMS;
+    if (storage_->kind != SurfaceKind::RenderTarget || depth->storage_->kind != SurfaceKind::Depth || level_ != 0)
+        return DDERR_CANNOTATTACHSURFACE;
+    if (depth->Width() < Width() || depth->Height() < Height()) return DDERR_CANNOTATTACHSURFACE;
+    std::lock_guard lock(storage_->mutex);
+    if (depth_) return DDERR_SURFACEALREADYATTACHED;
+    depth->AddRef();
+    depth_ = depth;
+    return DD_OK;
+}
+
+HRESULT Surface::Blt(RECT* destRect, IDirectDrawSurface7* source, RECT* sourceRect, DWORD /*flags*/, DDBLTFX* /*fx*/) {
+    Surface* src = AsSurface(source);
+    if (!src) return DDERR_INVALIDPARAMS;
+    SurfaceStorage& ds = *storage_;
+    SurfaceStorage& ss = *src->storage_;
+    if (ds.kind == SurfaceKind::Depth || ss.kind == SurfaceKind::Depth) return DDERR_UNSUPPORTED;
+    SurfaceStorage::Level& dl = ds.levels[size_t(level_)];
+    SurfaceStorage::Level& sl = ss.levels[size_t(src->level_)];
+    const RECT dr = destRect ? *destRect : RECT{0, 0, dl.width, dl.height};
+    const RECT sr = sourceRect ? *sourceRect : RECT{0, 0, sl.width, sl.height};
+    if (!ValidRect(dr, dl.width, dl.height) || !ValidRect(sr, sl.width, sl.height)) return DDERR_INVALIDRECT;
+
+    std::unique_lock<std::mutex> lockDest(ds.mutex, std::defer_lock), lockSource(ss.mutex, std::defer_lock);
+    if (&ds == &ss)
+        lockDest.lock();
+    else
+        std::lock(lockDest, lockSource);
+    if (dl.locked || sl.locked) return DDERR_SURFACEBUSY;
+    if (!src->SyncForCpu() || !SyncForCpu()) return DDERR_SURFACEBUSY;
+
+    const int dw = dr.right - dr.left, dh = dr.bottom - dr.top;
+    const int sw = sr.right - sr.left, sh = sr.bottom - sr.top;
+    const bool whole = dw == dl.width && dh == dl.height && sw == sl.width && sh == sl.height;
+    if (whole && ds.format == ss.format && dw == sw && dh == sh && &dl != &sl) {
+        dl.bytes = sl.bytes;  // same layout: a straight copy (DXT blocks included)
+    } else {
+        try {
+            std::vector<uint32_t> from(size_t(sl.width) * size_t(sl.height));
+            DecodeLevel(ss.format, sl.bytes.data(), sl.pitch, sl.width, sl.height, from.data());
+            std::vector<uint32_t> part(size_t(sw) * size_t(sh));
+            for (int y = 0; y < sh; ++y)
+                std::memcpy(&part[size_t(y) * size_t(sw)], &from[size_t(sr.top + y) * size_t(sl.width) + size_t(sr.left)],
+                            size_t(sw) * 4);
+            std::vector<uint32_t> scaled(size_t(dw) * size_t(dh));
+            ScaleArgb(part.data(), sw, sh, scaled.data(), dw, dh, false);
+            std::vector<uint32_t> to(size_t(dl.width) * size_t(dl.height));
+            DecodeLevel(ds.format, dl.bytes.data(), dl.pitch, dl.width, dl.height, to.data());
+            for (int y = 0; y < dh; ++y)
+                std::memcpy(&to[size_t(dr.top + y) * size_t(dl.width) + size_t(dr.left)], &scaled[size_t(y) * size_t(dw)],
+                            size_t(dw) * 4);
+            EncodeLevel(ds.format, to.data(), dl.width, dl.height, dl.bytes.data(), dl.pitch);
+        } catch (const std::bad_alloc&) {
+            return DDERR_OUTOFMEMORY;
+        }
+    }
+    dl.dirty = true;
+    ds.gpuNewer = false;
+    return DD_OK;
+}
+
+GLuint Surface::EnsureTexture(GlStateCache& cache, uint64_t* uploads) {
+    SurfaceStorage& st = *storage_;
+    std::lock_guard lock(st.mutex);
+    if (st.kind == SurfaceKind::Depth) return 0;
+    const bool allocate = st.texture == 0;
+    if (allocate) {
+        glGenTextures(1, &st.texture);
+        if (!st.texture) return 0;
+    }
+    const bool renderTarget = st.kind == SurfaceKind::RenderTarget;
+    const size_t levelCount = renderTarget ? 1 : st.levels.size();
+    bool bound = false;
+    const auto bind = [&] {
+        if (!bound) cache.BindTexture(GlStateCache::kUploadUnit, st.texture);
+        bound = true;
+    };
+    if (allocate) {
+        bind();
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, GLint(levelCount) - 1);
+        if (!HasAlpha(st.format)) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
+    }
+    for (size_t i = 0; i < levelCount; ++i) {
+        SurfaceStorage::Level& l = st.levels[i];
+        if (!allocate && (!l.dirty || l.locked)) continue;
+        bind();
+        if (renderTarget)
+            UploadRenderTarget(st.format, l, allocate);
+        else
+            UploadLevel(st.format, st.hub->s3tc, int(i), l, allocate);
+        if (!l.locked) l.dirty = false;
+        if (uploads) ++*uploads;
+    }
+    return st.texture;
+}
+
+GLuint Surface::EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads) {
+    SurfaceStorage& st = *storage_;
+    SurfaceStorage::Level& l = st.levels[0];
+    const bool allocate = st.texture == 0;
+    if (allocate) {
+        glGenTextures(1, &st.texture);
+        if (!st.texture) return 0;
+        cache.BindTexture(GlStateCache::kUploadUnit, st.texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        UploadDepth(st.format, l, true);
+        l.dirty = false;
+        glGenFramebuffers(1, &st.readFramebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.readFramebuffer);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, st.texture, 0);
+        glReadBuffer(GL_NONE);
+        if (uploads) ++*uploads;
+    } else if (l.dirty && !l.locked) {
+        cache.BindTexture(GlStateCache::kUploadUnit, st.texture);
+        UploadDepth(st.format, l, false);
+        l.dirty = false;
+        if (uploads) ++*uploads;
+    }
+    return st.texture;
+}
+
+GLuint Surface::EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads) {
+    if (storage_->kind != SurfaceKind::RenderTarget) return 0;
+    const GLuint color = EnsureTexture(cache, uploads);
+    if (!color) return 0;
+    Surface* depth = AttachedDepth();
+    GLuint depthTexture = 0;
+    if (depth) {
+        std::lock_guard lock(depth->storage_->mutex);
+        depthTexture = depth->EnsureDepthTextureLocked(cache, uploads);
+    }
+    SurfaceStorage& st = *storage_;
+    std::lock_guard lock(st.mutex);
+    if (!st.framebuffer) {
+        glGenFramebuffers(1, &st.framebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.framebuffer);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color, 0);
+    }
+    if (st.framebufferDepth != depthTexture) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.framebuffer);
+        glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
+        st.framebufferDepth = depthTexture;
+    }
+    return st.framebuffer;
+}
+
+void Surface::MarkDrawn() {
+    {
+        std::lock_guard lock(storage_->mutex);
+        storage_->gpuNewer = true;
+    }
+    if (Surface* depth = AttachedDepth()) {
+        std::lock_guard lock(depth->storage_->mutex);
+        depth->storage_->gpuNewer = true;
+    }
+}
+
+// ---------------------------------------------------------------- VertexBuffer
+
+VertexBuffer* VertexBuffer::Create(const std::shared_ptr<ResourceHub>& hub, const D3DVERTEXBUFFERDESC& desc,
+                                   HRESULT* result) {
+    const DWORD stride = FvfStride(desc.dwFVF);
+    const bool positioned = (desc.dwFVF & D3DFVF_POSITION_MASK) != 0;
+    if (!positioned || stride == 0 || desc.dwNumVertices == 0 || desc.dwNumVertices > kMaxVertices ||
+        size_t(stride) * desc.dwNumVertices > kMaxVertexBytes) {
+        *result = desc.dwNumVertices > kMaxVertices ? D3DERR_VBUF_CREATE_FAILED : D3DERR_INVALIDVERTEXFORMAT;
+        if (desc.dwNumVertices == 0) *result = DDERR_INVALIDPARAMS;
+        return nullptr;
+    }
+    try {
+        std::vector<uint8_t> bytes(size_t(stride) * desc.dwNumVertices, 0);
+        VertexBuffer* vb = new VertexBuffer(hub, desc, std::move(bytes));
+        *result = D3D_OK;
+        return vb;
+    } catch (const std::bad_alloc&) {
+        *result = D3DERR_VBUF_CREATE_FAILED;
+        return nullptr;
+    }
+}
+
+VertexBuffer::~VertexBuffer() { hub_->RetireBuffer(buffer_); }
+
+ULONG VertexBuffer::AddRef() { return ++refs_; }
+
+ULONG VertexBuffer::Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT VertexBuffer::Lock(DWORD flags, void** data, DWORD* size) {
+    if (!data) return DDERR_INVALIDPARAMS;
+    std::lock_guard lock(mutex_);
+    if (locked_) return D3DERR_VERTEXBUFFERLOCKED;
+    locked_ = true;
+    if (!(flags & DDLOCK_READONLY)) dirty_ = true;
+    *data = bytes_.data();
+    if (size) *size = DWORD(bytes_.size());
+    return D3D_OK;
+}
+
+HRESULT VertexBuffer::Unlock() {
+    std::lock_guard lock(mutex_);
+    if (!locked_) return DDERR_NOTLOCKED;
+    locked_ = false;
+    return D3D_OK;
+}
+
+HRESULT VertexBuffer::GetVertexBufferDesc(D3DVERTEXBUFFERDESC* desc) {
+    if (!desc) return DDERR_INVALIDPARAMS;
+    *desc = desc_;
+    desc->dwSize = sizeof(D3DVERTEXBUFFERDESC);
+    return D3D_OK;
+}
+
+bool VertexBuffer::Locked() {
+    std::lock_guard lock(mutex_);
+    return locked_;
+}
+
+GLuint VertexBuffer::EnsureBuffer(GlStateCache& cache, uint64_t* uploads) {
+    std::lock_guard lock(mutex_);
+    if (!buffer_) {
+        glGenBuffers(1, &buffer_);
+        if (!buffer_) return 0;
+        dirty_ = true;
+    }
+    if (dirty_ && !locked_) {
+        cache.BindArrayBuffer(buffer_);
+        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(bytes_.size()), bytes_.data(), GL_STATIC_DRAW);
+        dirty_ = false;
+        if (uploads) ++*uploads;
+    }
+    return buffer_;
+}
+
+// ---------------------------------------------------------------- creators
+
+ULONG DirectDraw::AddRef() { return ++refs_; }
+ULONG DirectDraw::Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT DirectDraw::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, void* outer) {
+    if (!desc || !surface || outer) return DDERR_INVALIDPARAMS;
+    *surface = nullptr;
+    HRESULT result;
+    *surface = Surface::Create(hub_, *desc, &result);
+    return result;
+}
+
+ULONG Direct3D::AddRef() { return ++refs_; }
+ULONG Direct3D::Release() {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT Direct3D::CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect3DVertexBuffer7** buffer, DWORD /*flags*/) {
+    if (!desc || !buffer) return DDERR_INVALIDPARAMS;
+    *buffer = nullptr;
+    HRESULT result;
+    *buffer = VertexBuffer::Create(hub_, *desc, &result);
+    return result;
+}
+
+}  // namespace platform::gl

@@ -1,0 +1,224 @@
+// Device resources: surfaces (textures with their mip chains, render targets,
+// depth buffers), vertex buffers, and the DirectDraw / Direct3D objects that
+// create them.
+//
+// Creation and Lock / Unlock may come from the scene-loader thread while the main
+// thread draws, so a resource is CPU memory first: creation allocates it under a
+// lock and touches no GL. GL objects are made, filled and deleted only on the
+// thread that owns the GL context (the device's), when a resource is next used;
+// a resource released elsewhere hands its GL names to the ResourceHub, and the
+// device deletes them at its next call.
+//
+// Render targets and depth buffers are the exception to "CPU memory first": once
+// drawn into, their GL copy is newer, and Lock reads it back, which only the GL
+// thread can do (elsewhere Lock fails with DDERR_SURFACEBUSY).
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/d3d7.h"
+#include "platform/gl/gl_state_cache.h"
+#include "platform/gl/pixel_format.h"
+
+namespace platform::gl {
+
+// Shared by the device and every resource; outlives whichever goes last.
+class ResourceHub {
+public:
+    explicit ResourceHub(std::thread::id glThread) : glThread_(glThread) {}
+
+    bool OnGlThread() const { return std::this_thread::get_id() == glThread_; }
+
+    // GL names of a released resource, deleted by the device on the GL thread.
+    void RetireTexture(GLuint name);
+    void RetireBuffer(GLuint name);
+    void RetireFramebuffer(GLuint name);
+
+    struct Retired {
+        std::vector<GLuint> textures, buffers, framebuffers;
+    };
+    // Takes the names waiting for deletion (GL thread).
+    Retired TakeRetired();
+
+    // After the GL context is gone, released names are simply dropped.
+    void MarkContextLost();
+    bool ContextLost();
+
+    // How the owning context is made current (set once, before any resource
+    // exists); resources that read back call it before touching GL.
+    void SetMakeCurrent(std::function<bool()> makeCurrent) { makeCurrent_ = std::move(makeCurrent); }
+    // GL thread: makes the owning context current; false once it is gone.
+    bool MakeCurrent();
+
+    // Whether the S3TC extension can take DXT blocks as they are.
+    std::atomic<bool> s3tc{false};
+
+private:
+    std::thread::id glThread_;
+    std::function<bool()> makeCurrent_;
+    std::mutex mutex_;
+    bool contextLost_ = false;
+    Retired retired_;
+};
+
+enum class SurfaceKind : uint8_t {
+    Plain,         // texture or offscreen: system memory, uploaded when bound
+    RenderTarget,  // 3DDEVICE: a colour texture in a framebuffer (also bindable as a texture)
+    Depth,         // ZBUFFER: a depth texture
+};
+
+// The memory and GL objects of one surface and its mip levels.
+struct SurfaceStorage {
+    struct Level {
+        int width = 0, height = 0;
+        size_t pitch = 0;
+        std::vector<uint8_t> bytes;
+        bool dirty = true;    // CPU copy newer than the GL one
+        bool locked = false;  // an application pointer is out
+        bool readOnlyLock = false;
+    };
+
+    SurfaceStorage(std::shared_ptr<ResourceHub> hub, SurfaceKind kind, Format format, DWORD caps);
+    ~SurfaceStorage();
+
+    std::shared_ptr<ResourceHub> hub;
+    const SurfaceKind kind;
+    const Format format;
+    const DWORD caps;
+    std::vector<Level> levels;
+
+    // Guards the Level flags (not the bytes: those belong to whoever holds a lock)
+    // and the GL names below.
+    std::mutex mutex;
+    GLuint texture = 0;
+    GLuint framebuffer = 0;      // render targets: colour + attached depth
+    GLuint readFramebuffer = 0;  // depth buffers: for reading the depth back
+    GLuint framebufferDepth = 0; // depth texture the framebuffer has attached now
+    bool gpuNewer = false;       // drawn into since the last read-back
+};
+
+class Surface final : public IDirectDrawSurface7 {
+public:
+    // A new surface (and, for a mip chain, its sub-levels); null on failure with
+    // the result in *result.
+    static Surface* Create(const std::shared_ptr<ResourceHub>& hub, const DDSURFACEDESC2& desc, HRESULT* result);
+    // The context's own back buffer and depth buffer.
+    static Surface* CreateInternal(const std::shared_ptr<ResourceHub>& hub, SurfaceKind kind, Format format,
+                                   DWORD caps, int width, int height);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void* event) override;
+    HRESULT Unlock(RECT* rect) override;
+    HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
+    HRESULT GetAttachedSurface(DDSCAPS2* caps, IDirectDrawSurface7** attached) override;
+    HRESULT AddAttachedSurface(IDirectDrawSurface7* surface) override;
+    HRESULT Blt(RECT* destRect, IDirectDrawSurface7* source, RECT* sourceRect, DWORD flags, DDBLTFX* fx) override;
+
+    SurfaceStorage& Storage() const { return *storage_; }
+    const std::shared_ptr<SurfaceStorage>& SharedStorage() const { return storage_; }
+    int LevelIndex() const { return level_; }
+    int Width() const { return storage_->levels[size_t(level_)].width; }
+    int Height() const { return storage_->levels[size_t(level_)].height; }
+    // The depth surface attached to this render target, or null (not referenced).
+    Surface* AttachedDepth() const;
+
+    // GL thread: makes the surface's GL texture current with its CPU levels and
+    // returns it (0 for depth buffers, or when it cannot be made). uploads counts
+    // the levels sent.
+    GLuint EnsureTexture(GlStateCache& cache, uint64_t* uploads);
+    // GL thread: the framebuffer of a render target with its attached depth;
+    // uploads CPU changes first. 0 when the surface is not a render target.
+    GLuint EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads);
+    // The device drew into this render target (and its depth buffer).
+    void MarkDrawn();
+
+private:
+    Surface(std::shared_ptr<SurfaceStorage> storage, int level) : storage_(std::move(storage)), level_(level) {}
+    ~Surface();
+    // Brings the CPU copy up to date before it is read or written (false when that
+    // needs the GL thread and this is not it).
+    bool SyncForCpu();
+    // GL thread, storage mutex held: copies the GL contents of a render target or
+    // depth buffer into the CPU level.
+    void ReadBackLocked();
+    GLuint EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads);
+
+    std::atomic<ULONG> refs_{1};
+    std::shared_ptr<SurfaceStorage> storage_;
+    int level_;
+    Surface* next_ = nullptr;   // next mip level, one reference held
+    Surface* depth_ = nullptr;  // attached depth buffer, one reference held
+};
+
+class VertexBuffer final : public IDirect3DVertexBuffer7 {
+public:
+    static VertexBuffer* Create(const std::shared_ptr<ResourceHub>& hub, const D3DVERTEXBUFFERDESC& desc,
+                                HRESULT* result);
+
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT Lock(DWORD flags, void** data, DWORD* size) override;
+    HRESULT Unlock() override;
+    HRESULT GetVertexBufferDesc(D3DVERTEXBUFFERDESC* desc) override;
+
+    DWORD Fvf() const { return desc_.dwFVF; }
+    bool OwnedBy(const std::shared_ptr<ResourceHub>& hub) const { return hub_ == hub; }
+    DWORD VertexCount() const { return desc_.dwNumVertices; }
+    bool Locked();
+    // GL thread: the buffer object holding the current vertices (0 on failure).
+    GLuint EnsureBuffer(GlStateCache& cache, uint64_t* uploads);
+
+private:
+    VertexBuffer(std::shared_ptr<ResourceHub> hub, const D3DVERTEXBUFFERDESC& desc, std::vector<uint8_t> bytes)
+        : hub_(std::move(hub)), desc_(desc), bytes_(std::move(bytes)) {}
+    ~VertexBuffer();
+
+    std::atomic<ULONG> refs_{1};
+    std::shared_ptr<ResourceHub> hub_;
+    D3DVERTEXBUFFERDESC desc_;
+    std::vector<uint8_t> bytes_;
+    std::mutex mutex_;
+    bool locked_ = false;
+    bool dirty_ = true;
+    GLuint buffer_ = 0;
+};
+
+class DirectDraw final : public IDirectDraw7 {
+public:
+    explicit DirectDraw(std::shared_ptr<ResourceHub> hub) : hub_(std::move(hub)) {}
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, void* outer) override;
+
+private:
+    ~DirectDraw() = default;
+    std::atomic<ULONG> refs_{1};
+    std::shared_ptr<ResourceHub> hub_;
+};
+
+class Direct3D final : public IDirect3D7 {
+public:
+    explicit Direct3D(std::shared_ptr<ResourceHub> hub) : hub_(std::move(hub)) {}
+    ULONG AddRef() override;
+    ULONG Release() override;
+    HRESULT CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect3DVertexBuffer7** buffer, DWORD flags) override;
+
+private:
+    ~Direct3D() = default;
+    std::atomic<ULONG> refs_{1};
+    std::shared_ptr<ResourceHub> hub_;
+};
+
+// Casts that accept only this device's own objects (null for any other).
+Surface* AsSurface(IDirectDrawSurface7* surface);
+VertexBuffer* AsVertexBuffer(IDirect3DVertexBuffer7* buffer);
+
+}  // namespace platform::gl

@@ -1,0 +1,42 @@
+// Counters and diagnostics of the OpenGL device, for benchmarks, tests, tools and
+// a stats overlay: what a frame cost in GL work, which driver renders, and the
+// window's pixels after presenting.
+//
+// Works only on the objects platform/gl makes; for any other device (a recording
+// test device) the calls report nothing. Includes no GL header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/d3dx.h"
+
+namespace platform {
+
+struct GlStats {
+    uint64_t drawCalls = 0;          // GL draw calls issued
+    uint64_t stateChanges = 0;       // GL state calls issued (enables, blend / depth / cull settings, bindings)
+    uint64_t uniformUploads = 0;     // groups of shader constants sent
+    uint64_t shaderCacheMisses = 0;  // pipelines whose shaders had to be generated and compiled
+    uint64_t textureUploads = 0;     // texture levels sent to GL
+    uint64_t bufferUploads = 0;      // vertex-buffer contents sent to GL
+    uint64_t frames = 0;             // UpdateFrame calls
+};
+
+// The counters of a GL device since its creation or the last reset; false for
+// any other device.
+bool GetGlStats(IDirect3DDevice7* device, GlStats* stats);
+void ResetGlStats(IDirect3DDevice7* device);
+
+// The GL renderer of the device (for example "llvmpipe (LLVM 15.0.6, 256 bits)");
+// empty for any other device.
+std::string GlRenderer(IDirect3DDevice7* device);
+
+// For a context made on a window: the window's framebuffer as UpdateFrame
+// presents it (the back buffer scaled into it, black bars included), as ARGB
+// (0xAARRGGBB), top row first. False for an offscreen context or when the
+// window cannot be read.
+bool ReadPresentedFrame(ID3DXContext* context, std::vector<uint32_t>* pixels, int* width, int* height);
+
+}  // namespace platform
