@@ -3,7 +3,8 @@
 // surface, through the device's depth read-back), a particle seen through a
 // camera, and a line of text whose page alpha shapes the glyphs. Textures are
 // made in device memory here, so no image reader is involved.
-// Skipped, with the reason, where no EGL context can be made.
+// Skipped, with the reason, where no EGL context can be made; any GL error the
+// device reports fails the test.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@
 #include "engine/scene/gizmo.h"
 #include "engine/scene/world.h"
 #include "platform/d3d7.h"
+#include "tests/support/log_capture.h"
 
 using namespace ZK3D;
 
@@ -55,6 +57,9 @@ protected:
         context_->Clear();
     }
     void TearDown() override {
+        // The device reports GL errors (in debug builds); none may arise.
+        for (const std::string& error : log_.errors())
+            if (error.rfind("[GL]", 0) == 0) ADD_FAILURE() << "reported: " << error;
         world_.reset();
         context_.reset();
         ResetModeSelection();
@@ -98,6 +103,7 @@ protected:
     }
     Color Pixel(int x, int y) { return context_->CurrentSurface()->PixelColor(x, y); }
 
+    testing_support::LogCapture log_;
     std::filesystem::path dir_;
     std::unique_ptr<Context> context_;
     std::unique_ptr<World> world_;
