@@ -8,6 +8,7 @@
 #include "engine/scene/gizmo.h"
 #include "engine/scene/hierarchy_node.h"
 #include "engine/scene/light.h"
+#include "engine/scene/special_node.h"
 #include "engine/scene/world.h"
 #include "platform/report.h"
 
@@ -48,7 +49,7 @@ Scene::~Scene() {
 
 Node* Scene::FindObject(const char* name) {
     for (Node* list : {static_cast<Node*>(meshes), static_cast<Node*>(cameras), static_cast<Node*>(lights),
-                       static_cast<Node*>(gizmos), specials}) {
+                       static_cast<Node*>(gizmos), static_cast<Node*>(specials)}) {
         if (Node* found = FindNode(list, name)) return found;
     }
     return nullptr;

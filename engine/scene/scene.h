@@ -27,6 +27,7 @@ class Camera;
 class Light;
 class Gizmo;
 class HierarchyNode;
+class SpecialNode;
 
 struct SceneDescriptor {
     Color bgcolor;
@@ -70,7 +71,7 @@ public:
     Camera* cameras = nullptr;
     Light* lights = nullptr;
     Gizmo* gizmos = nullptr;
-    Node* specials = nullptr;
+    SpecialNode* specials = nullptr;  // effect nodes (kind 7)
     HierarchyNode* root = nullptr;
     float time = 0;
 
