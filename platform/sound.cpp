@@ -248,13 +248,14 @@ uint64_t MusicStream::LengthSamples() const { return impl_->length; }
 
 // ---------------------------------------------------------------- WAV export
 
-bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, std::string* error) {
+bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, uint64_t leadingSilence,
+                 std::string* error) {
     Decoder decoder;
     if (!decoder.Open(mp3Path, mixRate)) {
         if (error) *error = std::string("cannot decode ") + mp3Path;
         return false;
     }
-    std::vector<unsigned char> pcm;
+    std::vector<unsigned char> pcm(size_t(leadingSilence) * kChannels * sizeof(int16_t), 0);
     unsigned char chunk[65536];
     size_t got;
     while ((got = decoder.Read(chunk, sizeof chunk)) > 0) pcm.insert(pcm.end(), chunk, chunk + got);

@@ -75,8 +75,10 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// Decodes a whole MPEG audio file into a 16-bit stereo WAV file at mixRate;
-// false (with the reason in *error) when the input cannot be read or decoded.
-bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, std::string* error);
+// Decodes a whole MPEG audio file into a 16-bit stereo WAV file at mixRate,
+// after leadingSilence samples of silence; false (with the reason in *error)
+// when the input cannot be read or decoded or the output cannot be written.
+bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, uint64_t leadingSilence,
+                 std::string* error);
 
 }  // namespace platform
