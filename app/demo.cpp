@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/report.h"
@@ -23,6 +24,7 @@ Demo::~Demo() {
     // at once) goes now, scripts first, as shutdown would release them.
     for (auto& s : scripts) s.reset();
     scripts.clear();
+    sharedResources.reset();
     destroyRenderer();
     if (g_current == this) g_current = nullptr;
 }
@@ -66,8 +68,16 @@ void Demo::frame() {
         case 2:
             startMusic();
             if (!scripts.empty()) {
-                frameState = 3;
-                if (SceneScript* first = script(0)) first->start();
+                const int first = std::clamp(firstScript_, 0, int(scripts.size()) - 1);
+                if (first > 0 && music_) {
+                    // Where the first script would begin: after all the scripts before it.
+                    float seconds = 0;
+                    for (int k = 0; k < first; ++k)
+                        if (SceneScript* s = script(k)) seconds += s->duration();
+                    music_->SetPosition(uint32_t(seconds * 1000.0f));
+                }
+                frameState = 2 * first + 3;
+                if (SceneScript* s = script(first)) s->start();
             } else {
                 // The loading phase has already released its scene and overlay, so
                 // there is nothing to go back to: end the demo.
@@ -115,6 +125,7 @@ void Demo::shutdown() {
     if (sequence_) sequence_->release(*this);
     for (auto& s : scripts) s.reset();
     scripts.clear();
+    sharedResources.reset();
     destroyRenderer();
 }
 
@@ -152,7 +163,10 @@ void Demo::startMusic() {
     if (music_) music_->Play();
 }
 
-float Demo::musicTime() const { return music_ ? float(music_->TimeMs()) / 1000.0f : 0.0f; }
+float Demo::musicTime() const {
+    if (musicTimeOverride_ >= 0) return musicTimeOverride_;
+    return music_ ? float(music_->TimeMs()) / 1000.0f : 0.0f;
+}
 
 void Demo::restartMusic(int sceneIndex) {
     if (sceneIndex != 0 || !music_) return;

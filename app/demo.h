@@ -100,6 +100,9 @@ public:
         fullscreenOverride_ = fullscreen;
         softwareOverride_ = software;
     }
+    // Begins the show at script `index` instead of 0, with the music where that
+    // script would begin (development).
+    void setFirstScript(int index) { firstScript_ = index; }
     // Milliseconds for the loading animation: the system tick count, or the
     // virtual tick of a fixed clock.
     uint32_t tickCount() const;
@@ -118,6 +121,13 @@ public:
     // Frames run so far (for run modes that count them).
     uint64_t frameCount() const { return frames_; }
 
+    // Test seam: a fixed music time in seconds instead of the stream's (negative: none).
+    void overrideMusicTime(float seconds) { musicTimeOverride_ = seconds; }
+
+    // The shared overlay resources, kept for the demo's lifetime by the script
+    // framework (type-erased: app/ does not know their classes).
+    std::shared_ptr<void> sharedResources;
+
 private:
     void beginLoading();
     void loadingStep();
@@ -134,6 +144,8 @@ private:
     uint64_t frames_ = 0;
     uint32_t virtualTick_ = 0;
     uint64_t clockRemainder_ = 0;
+    float musicTimeOverride_ = -1;
+    int firstScript_ = 0;
 
     std::unique_ptr<ZK3D::Context> ownedContext_;
     std::unique_ptr<ZK3D::World> ownedWorld_;

@@ -4,6 +4,7 @@
 
 #include "app/options.h"
 #include "app/program.h"
+#include "demo/scene_sequencer.h"
 
 int main(int argc, char** argv) {
     RunOptions options;
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
         std::fputs(UsageText(), stdout);
         return 0;
     }
-    return RunVelmoor(options, nullptr);
+    SceneSequencer sequencer;
+    return RunVelmoor(options, &sequencer);
 }

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -34,7 +36,8 @@ struct FileCloser {
 
 }  // namespace
 
-int RunMainLoop(Demo& demo, platform::Window* window) {
+int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer) {
+    using Clock = std::chrono::steady_clock;
     while (demo.isRunning()) {
         platform::Event event;
         if (window && window->PollEvent(&event)) {
@@ -53,10 +56,13 @@ int RunMainLoop(Demo& demo, platform::Window* window) {
             }
             continue;
         }
+        const auto begin = Clock::now();
         demo.frame();
+        if (observer) observer->afterFrame(demo, std::chrono::duration<double>(Clock::now() - begin).count());
     }
+    const bool ok = observer ? observer->finish(demo) : true;
     demo.shutdown();
-    return 0;
+    return ok ? 0 : 1;
 }
 
 int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
@@ -86,14 +92,13 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
             return 1;
         }
     }
-    // Run modes whose machinery arrives with the scene sequencer.
-    const char* pending = !options.captureDir.empty() ? "--capture"
-                          : options.benchmark         ? "--benchmark"
-                          : options.startScene >= 0   ? "--start-scene"
-                                                      : nullptr;
-    if (pending) {
-        std::fprintf(stderr, "velmoor: %s is not available in this build yet\n", pending);
-        return 2;
+    if (!options.captureDir.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.captureDir, error);
+        if (!IsDirectory(options.captureDir)) {
+            std::fprintf(stderr, "velmoor: cannot make the capture directory \"%s\"\n", options.captureDir.c_str());
+            return 1;
+        }
     }
 
     // The report sink comes first, so every later report reaches the user.
@@ -138,18 +143,27 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
 
     ZK3D::SelectMode(640, 480, 32, 0);
 
+    // Offscreen runs and captures keep a fixed clock: 60 frames per second unless told.
+    const bool capturing = !options.captureDir.empty();
     Demo demo;
     ClockSettings clock;
-    clock.fixedFps = options.fixedFps > 0 ? options.fixedFps : (headless ? 60 : 0);
+    clock.fixedFps = options.fixedFps > 0 ? options.fixedFps : (headless || capturing ? 60 : 0);
     demo.setClock(clock);
     demo.setDisplayOverrides(window ? options.fullscreen : 0, options.software ? 1 : -1);
     demo.setLoadingSequence(sequence);
+    if (options.startScene > 0) demo.setFirstScript(options.startScene);
     demo.setWindow(window.get());
     demo.running = 1;  // the window is up (or there is none to wait for)
 
+    std::unique_ptr<FrameObserver> observer;
+    if (capturing)
+        observer = std::make_unique<CaptureObserver>(options.captureDir, clock.fixedFps);
+    else if (headless)
+        observer = std::make_unique<BenchmarkObserver>();
+
     int code = 1;
     if (demo.init()) {
-        code = RunMainLoop(demo, window.get());
+        code = RunMainLoop(demo, window.get(), observer.get());
     } else {
         std::fprintf(stderr, "velmoor: cannot create the graphics device\n");
         demo.shutdown();

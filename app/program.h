@@ -5,6 +5,7 @@
 
 #include "app/demo.h"
 #include "app/options.h"
+#include "app/run_modes.h"
 
 namespace platform {
 class Window;
@@ -17,5 +18,6 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence);
 // The idle-driven loop: pending events first, one frame whenever none is waiting.
 // Escape and closing the window stop the demo; a quit request ends the loop at
 // once and returns its code without Demo::shutdown(). Otherwise returns 0 after
-// Demo::shutdown().
-int RunMainLoop(Demo& demo, platform::Window* window);
+// Demo::shutdown() (1 when the observer says the run failed). The observer, if
+// any, sees every frame and its duration.
+int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer = nullptr);

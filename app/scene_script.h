@@ -22,6 +22,10 @@ public:
     // One frame while the state is Running; sets Finished when the scene is over.
     virtual void frame() = 0;
 
+    // Seconds of music the script plays from its start to its end (0 when it
+    // plays nothing); lets a run begin at a later script with the music there.
+    virtual float duration() const { return 0.0f; }
+
     int state() const { return state_; }
 
 protected:

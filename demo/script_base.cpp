@@ -4,6 +4,11 @@
 
 #include "app/demo.h"
 #include "demo/overlay_layer.h"
+#include "demo/timing.h"
+#include "engine/effects/lens_flare.h"
+#include "engine/effects/particle_system.h"
+#include "engine/effects/zk_overlay.h"
+#include "engine/files/zk_file.h"
 #include "engine/render/context.h"
 #include "engine/scene/camera.h"
 #include "engine/scene/scene.h"
@@ -31,6 +36,11 @@ bool DemoScript::beginStart() {
 float DemoScript::sceneTime() const {
     const Demo* demo = Demo::current();
     return (demo ? demo->musicTime() : 0.0f) - startTime_;
+}
+
+float DemoScript::duration() const {
+    if (!scene_ || scene_->animationDescriptor.framesPerSecond <= 0) return 0.0f;
+    return float(scene_->animationDescriptor.lastFrame) / float(scene_->animationDescriptor.framesPerSecond);
 }
 
 float DemoScript::timeLeft() const { return scene_ ? scene_->TimeLeft() : -1.0f; }
@@ -69,6 +79,53 @@ void DemoScript::drawOverlay(OverlayLayer* layer, std::optional<float> level) {
 }
 
 Context* DemoScript::context() { return CurrentContext(); }
+
+void DemoScript::clear() {
+    if (Context* c = context()) c->Clear();
+}
+
+void DemoScript::takeSharedLayers() {
+    if (Demo* demo = Demo::current()) {
+        fade_ = demo->fadeLayer();
+        flash_ = demo->flashLayer();
+    }
+}
+
+void DemoScript::drawText(ZK3D::zkOverlay* text, float x, float y, const char* line, float level) {
+    if (!text) return;
+    text->SetPosition(x, y);
+    text->SetText(line);
+    text->SetAlpha(level);
+    text->Draw();
+}
+
+ZK3D::ParticleSystem* DemoScript::loadParticles(const char* path) {
+    if (!scene_) return nullptr;
+    auto file = zkOpenFile(path, DiskFirst);
+    ParticleSystem* system = LoadParticleSystems(scene_, file.get());
+    if (system) system->compile();
+    return system;
+}
+
+void DemoScript::drawEffects(ParticleSystem* particles, LensFlare* flare, LensFlare* secondFlare) {
+    Context* c = context();
+    if (!c || !c->device()) return;
+    c->SetFog(false, nullptr);
+    c->device()->BeginScene();
+    if (particles) particles->render();
+    if (flare) flare->render();
+    if (secondFlare) secondFlare->render();
+    c->device()->EndScene();
+}
+
+void DemoScript::readFlashList(const IniFile& config, const char* section, const char* listKey,
+                               const char* lengthKey, timing::FlashList* flashes) {
+    float times[256];
+    const int count = ReadFloatList(config, section, listKey, times);
+    float length = 1.0f;
+    config.getFloat(section, lengthKey, length, 1.0f);
+    flashes->set(std::span<const float>(times, size_t(count)), length);
+}
 
 void DemoScript::present() {
     if (Context* c = context()) c->Present();

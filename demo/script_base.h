@@ -20,6 +20,14 @@ class Scene;
 class OverlayLayer;
 class FadeLayer;
 class FlashLayer;
+namespace timing {
+class FlashList;
+}
+namespace ZK3D {
+class zkOverlay;
+class ParticleSystem;
+class LensFlare;
+}  // namespace ZK3D
 
 // A camera key: while the key is held, the camera of that name is used.
 struct CameraKey {
@@ -31,6 +39,8 @@ class DemoScript : public SceneScript {
 public:
     ZK3D::Scene* scene() const { return scene_; }
     float startTime() const { return startTime_; }
+    // The length of the scene's animation.
+    float duration() const override;
 
 protected:
     // ordinal: the script's place among the nine scene classes (0 jungle ... 8
@@ -60,7 +70,22 @@ protected:
         if (r < 0) state_ = Finished;
     }
     static ZK3D::Context* context();
+    // Context::Clear of the whole target.
+    static void clear();
     static void present();
+    // Takes the demo's shared fade and flash layers.
+    void takeSharedLayers();
+    // One line of text: position, text, progress, draw.
+    static void drawText(ZK3D::zkOverlay* text, float x, float y, const char* line, float level);
+    // Loads the particle systems of a .pfd file into the scene and compiles the one
+    // the script drives (the file's last); a missing file is reported.
+    ZK3D::ParticleSystem* loadParticles(const char* path);
+    // Fog off, then the effects in their own BeginScene / EndScene.
+    static void drawEffects(ZK3D::ParticleSystem* particles, ZK3D::LensFlare* flare,
+                            ZK3D::LensFlare* secondFlare = nullptr);
+    // Reads a beat list and its length into flashes.
+    static void readFlashList(const IniFile& config, const char* section, const char* listKey, const char* lengthKey,
+                              timing::FlashList* flashes);
 
     ZK3D::Scene* scene_;
     float startTime_ = 0;

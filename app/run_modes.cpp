@@ -1,0 +1,83 @@
+#include "app/run_modes.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/demo.h"
+#include "engine/render/context.h"
+#include "platform/frame_capture.h"
+#include "platform/sound.h"
+
+int ShowPart(int frameState) {
+    if (frameState < 3) return BenchmarkObserver::kLoading;
+    return std::min((frameState - 3) / 2 + 1, 10);
+}
+
+// ---------------------------------------------------------------- capture
+
+void CaptureObserver::afterFrame(Demo& demo, double) {
+    if (failed_ || !demo.context) return;
+    std::vector<uint8_t> rgb;
+    int width = 0, height = 0;
+    char name[32];
+    std::snprintf(name, sizeof name, "/%06d.png", frames_);
+    if (!platform::ReadBackBuffer(demo.context->d3dx(), &rgb, &width, &height) ||
+        !platform::WritePng(directory_ + name, rgb, width, height)) {
+        std::fprintf(stderr, "velmoor: cannot write the frame \"%s%s\"\n", directory_.c_str(), name);
+        failed_ = true;
+        demo.stop();
+        return;
+    }
+    if (firstMusicFrame_ < 0 && demo.frameState >= 3) firstMusicFrame_ = frames_;
+    ++frames_;
+}
+
+bool CaptureObserver::finish(Demo& demo) {
+    if (failed_) return false;
+    char fileName[1024];
+    demo.config.getString("Music", "filename", fileName, "", sizeof fileName);
+    if (!fileName[0]) return true;  // a demo without music
+    // The music starts in the frame before the first frame drawn with it: that
+    // many frames of silence come first.
+    const uint64_t leadFrames = firstMusicFrame_ > 0 ? uint64_t(firstMusicFrame_ - 1) : 0;
+    const uint64_t silence = leadFrames * 44100 / uint64_t(fps_);
+    std::string error;
+    if (!platform::DecodeToWav(fileName, (directory_ + "/music.wav").c_str(), 44100, silence, &error)) {
+        std::fprintf(stderr, "velmoor: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- benchmark
+
+void BenchmarkObserver::afterFrame(Demo& demo, double seconds) {
+    parts_[size_t(ShowPart(demo.frameState))].push_back(seconds * 1000.0);
+    total_ += seconds;
+}
+
+bool BenchmarkObserver::finish(Demo&) {
+    std::fputs(table().c_str(), stdout);
+    return true;
+}
+
+std::string BenchmarkObserver::table() const {
+    static const char* const kNames[] = {"loading", "jungle",  "cavern",   "forest",   "lake",     "temple",
+                                         "space",   "earth",   "computer", "t-rex",    "greetings"};
+    std::string out = "part        frames   median ms   p95 ms\n";
+    char line[128];
+    size_t frames = 0;
+    for (size_t p = 0; p < parts_.size(); ++p) {
+        std::vector<double> t = parts_[p];
+        if (t.empty()) continue;
+        frames += t.size();
+        std::sort(t.begin(), t.end());
+        const double median = t[t.size() / 2];
+        const double p95 = t[std::min(t.size() - 1, size_t(double(t.size()) * 0.95))];
+        std::snprintf(line, sizeof line, "%-10s %7zu %11.2f %8.2f\n", kNames[p], t.size(), median, p95);
+        out += line;
+    }
+    std::snprintf(line, sizeof line, "total      %7zu frames in %.1f s\n", frames, total_);
+    out += line;
+    return out;
+}

@@ -1,0 +1,55 @@
+// What the run modes do around each frame: writing every frame as a PNG (with the
+// soundtrack as WAV) for making a video, and timing frames per scene for the
+// benchmark table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Demo;
+
+class FrameObserver {
+public:
+    virtual ~FrameObserver() = default;
+    // After every frame of the main loop.
+    virtual void afterFrame(Demo& demo, double seconds) = 0;
+    // After the loop has ended (before shutdown); false when the run failed.
+    virtual bool finish(Demo& demo) = 0;
+};
+
+// Writes DIR/000000.png, DIR/000001.png ... and, at the end, DIR/music.wav with
+// enough leading silence that the music lines up with the frames:
+//   ffmpeg -framerate N -i DIR/%06d.png -i DIR/music.wav -c:v libx264 -pix_fmt yuv420p out.mp4
+class CaptureObserver final : public FrameObserver {
+public:
+    CaptureObserver(std::string directory, int fps) : directory_(std::move(directory)), fps_(fps) {}
+    void afterFrame(Demo& demo, double seconds) override;
+    bool finish(Demo& demo) override;
+    int framesWritten() const { return frames_; }
+
+private:
+    std::string directory_;
+    int fps_;
+    int frames_ = 0;
+    int firstMusicFrame_ = -1;  // the first frame drawn with the music playing
+    bool failed_ = false;
+};
+
+// Frame times per part of the show (loading, then each script), and the table.
+class BenchmarkObserver final : public FrameObserver {
+public:
+    void afterFrame(Demo& demo, double seconds) override;
+    bool finish(Demo& demo) override;
+    // The table: one row per part with frames, median and 95th percentile in ms.
+    std::string table() const;
+    const std::vector<double>& times(int part) const { return parts_[size_t(part)]; }
+
+    static constexpr int kLoading = 0;  // part 0: loading; part k + 1: script k
+private:
+    std::vector<std::vector<double>> parts_ = std::vector<std::vector<double>>(11);
+    double total_ = 0;
+};
+
+// Which part of the show the dispatcher state belongs to (0 loading, k + 1 script k).
+int ShowPart(int frameState);

@@ -1,0 +1,131 @@
+// The lake (eleven camera cuts, particles, a lens flare, beat flashes) and the
+// temple (three cameras in turn, particles, beat flashes).
+#include <cstdio>
+
+#include "app/demo.h"
+#include "demo/overlay_layer.h"
+#include "demo/scripts.h"
+#include "demo/timing.h"
+#include "engine/effects/lens_flare.h"
+#include "engine/effects/particle_system.h"
+#include "engine/files/zk_file.h"
+#include "engine/render/context.h"
+#include "engine/scene/scene.h"
+#include "platform/window.h"
+
+namespace {
+
+// ---------------------------------------------------------------- lake
+
+constexpr const char* kLakeCutKeys[] = {
+    "present_seq1",         "present_seq2",       "metaball_left_start", "metaball_left_reverse",
+    "metaball_right_start", "metaball_right_reverse", "metaball_front_start", "metaball_front_reverse",
+    "ending_seq1",          "ending_seq2",        "ending_seq3"};
+constexpr const char* kLakeCameras[] = {"MainCam",    "FarStrafeCam",  "RotCam",        "RotCamML01",
+                                        "RotCamML02", "RotCamMR01",    "RotCamMR02",    "StrafeCamFF01",
+                                        "StrafeCamFF02", "RotCam",     "FarStrafeCam",  "MainCam"};
+constexpr CameraKey kLakeKeys[] = {{platform::VK_UP, "MainCam"},
+                                   {platform::VK_LEFT, "FarStrafeCam"},
+                                   {platform::VK_RIGHT, "RotCam"},
+                                   {platform::VK_DOWN, "LowRotCam"},
+                                   {platform::VK_INSERT, "RotCamMeta01"}};
+
+class LakeScript final : public DemoScript {
+public:
+    LakeScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 2) {
+        config.getFloat("Lake", "openningduration", openingDuration_, 1.0f);
+        config.getFloat("Lake", "closingduration", closingDuration_, 1.0f);
+        for (int i = 0; i < 11; ++i) config.getFloat("Lake", kLakeCutKeys[i], cut_[i], 1.0f);
+        readFlashList(config, "Lake", "syncfx_metaball", "syncfx_metaballlength", &beats_);
+    }
+    void load() override {
+        particles_ = loadParticles("data/lake.pfd");
+        if (scene_) {
+            flare_ = ZK3D::CreateLensFlare("data/lake.lfd", scene_->FindObject("lens1"), 5);
+            if (flare_) flare_->compile();
+        }
+        takeSharedLayers();
+    }
+    void start() override { beginStart(); }
+    void frame() override {
+        const float t = sceneTime();
+        selectCamera(timing::CameraByTime(t, cut_, kLakeCameras));
+        applyCameraKeys(kLakeKeys);
+        clear();
+        scene_->SetTime(t * float(scene_->animationDescriptor.framesPerSecond));
+        if (particles_) particles_->SetTime(t);
+        scene_->render();
+        drawEffects(particles_, flare_.get());
+        drawOverlay(flash_, beats_.step(t, 0.5f));
+        const float r = timeLeft();
+        drawOverlay(flash_, timing::LevelBelow(t, openingDuration_));  // opens from white
+        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        finishWhenOver(r);
+        present();
+    }
+
+private:
+    ZK3D::ParticleSystem* particles_ = nullptr;  // held by the scene's effect list
+    std::unique_ptr<ZK3D::LensFlare> flare_;
+    float openingDuration_ = 1, closingDuration_ = 1;
+    float cut_[11] = {};
+    timing::FlashList beats_;
+};
+
+// ---------------------------------------------------------------- temple
+
+constexpr CameraKey kTempleKeys[] = {
+    {platform::VK_UP, "MainCam"}, {platform::VK_LEFT, "LowCam"}, {platform::VK_RIGHT, "UpCam"}};
+constexpr const char* kTempleCameras[] = {"MainCam", "LowCam", "UpCam", "MainCam", "LowCam", "UpCam", "MainCam"};
+
+class TempleScript final : public DemoScript {
+public:
+    TempleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 3) {
+        config.getFloat("Temple", "openningduration", openingDuration_, 1.0f);
+        config.getFloat("Temple", "closingduration", closingDuration_, 1.0f);
+        for (int i = 0; i < 6; ++i) {
+            char key[32];
+            std::snprintf(key, sizeof key, "changecam_seq%d", i + 1);
+            config.getFloat("Temple", key, change_[i], 1.0f);
+        }
+        readFlashList(config, "Temple", "syncfx_flash", "syncfx_flashlength", &beats_);
+    }
+    void load() override {
+        particles_ = loadParticles("data/temple.pfd");
+        takeSharedLayers();
+    }
+    void start() override {
+        if (scene_) selectCamera("MainCam");
+        beginStart();
+    }
+    void frame() override {
+        const float t = sceneTime();
+        selectCamera(timing::CameraByTime(t, change_, kTempleCameras));
+        applyCameraKeys(kTempleKeys);
+        clear();
+        drawScene(t);
+        if (particles_) particles_->SetTime(t);
+        drawEffects(particles_, nullptr);
+        drawOverlay(flash_, beats_.step(t, 0.5f));
+        const float r = timeLeft();
+        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
+        drawOverlay(flash_, timing::LevelBelow(r, closingDuration_));  // ends in white
+        finishWhenOver(r);
+        present();
+    }
+
+private:
+    ZK3D::ParticleSystem* particles_ = nullptr;
+    float openingDuration_ = 1, closingDuration_ = 1;
+    float change_[6] = {};
+    timing::FlashList beats_;
+};
+
+}  // namespace
+
+std::unique_ptr<SceneScript> CreateLakeScript(ZK3D::Scene* scene, const IniFile& config) {
+    return std::make_unique<LakeScript>(scene, config);
+}
+std::unique_ptr<SceneScript> CreateTempleScript(ZK3D::Scene* scene, const IniFile& config) {
+    return std::make_unique<TempleScript>(scene, config);
+}

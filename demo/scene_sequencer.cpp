@@ -1,0 +1,143 @@
+#include "demo/scene_sequencer.h"
+
+#include <cstdio>
+
+#include "demo/script_factory.h"
+#include "demo/timing.h"
+#include "engine/render/context.h"
+#include "engine/scene/scene.h"
+#include "engine/scene/scene_loader.h"
+#include "engine/scene/world.h"
+#include "platform/report.h"
+#include "platform/strings.h"
+
+using namespace ZK3D;
+
+void SceneSequencer::beginLoading(Demo& demo) {
+    demo.config.setPath(demo.configPath);
+    char sceneName[IniFile::kValueBufferSize], layerName[IniFile::kValueBufferSize];
+    demo.config.getString("Loading", "scene", sceneName, "");
+    demo.config.getString("Loading", "layer", layerName, "");
+    demo.config.getInt("Loading", "numscenes", demo.sceneCount, 0);
+
+    loadingScene = LoadScene(CurrentWorld(), sceneName);
+    if (loadingScene) {
+        SetCurrentScene(loadingScene);
+        CompileWorld(CurrentWorld());
+    }
+    loadingOverlay = std::make_unique<ScreenQuad>(GetTexture(layerName), 192.0f, 368.0f, 448.0f, 400.0f);
+
+    // Under a fixed clock each load is waited for, so the run does not depend on
+    // how fast the loader thread happens to be.
+    waitForLoads_ = waitForLoads_ || demo.clock().fixedFps > 0;
+    loadStep = 0;
+    overlayFade = 0;
+    loadedCount = 0;
+    lastTick = demo.tickCount();
+    loader.reset();
+
+    // The dispatcher plays scripts 0 to 9 by index: any other count cannot play.
+    if (demo.sceneCount != kDemoSceneCount) {
+        LogError("[Load] \"numscenes\" is %d : the demo plays exactly %d scenes", demo.sceneCount, kDemoSceneCount);
+        demo.loadStatus = Demo::LoadFailed;
+    }
+}
+
+bool SceneSequencer::startSceneLoad(Demo& demo, int index) {
+    loader.reset();  // joins the previous, finished job
+    char key[32], fileName[IniFile::kValueBufferSize];
+    std::snprintf(key, sizeof key, "scene%d_zksfile", index);
+    demo.config.getString("Scenes", key, fileName, "");
+    if (IsBlank(fileName)) {
+        demo.loadStatus = Demo::LoadFailed;
+        return false;
+    }
+    loader = std::make_unique<LoaderThread>(CurrentWorld(), fileName);
+    if (!loader->start()) {
+        LogError("[Load] Cannot start the loading of \"%s\"", fileName);
+        loader.reset();
+        demo.loadStatus = Demo::LoadFailed;
+        return false;
+    }
+    return true;
+}
+
+int SceneSequencer::nextLoadStep(const Demo& demo) const {
+    for (int n = 0;; ++n) {
+        char key[32];
+        std::snprintf(key, sizeof key, "step_scene%d", n);
+        int step = 0;
+        demo.config.getInt("Loading", key, step, 0);
+        if (step == 0) return loadStep;
+        if (step > loadStep) return step;
+    }
+}
+
+void SceneSequencer::loadingStep(Demo& demo) {
+    if (demo.loadStatus == Demo::LoadFailed) return;
+    const uint32_t now = demo.tickCount();
+    const float dt = float(timing::TickDelta(now, lastTick)) / 1000.0f;
+    lastTick = now;
+
+    if (loadedCount < demo.sceneCount) {
+        if (demo.loadStatus == Demo::Idle) {
+            if (startSceneLoad(demo, loadedCount)) {
+                demo.loadStatus = Demo::Loading;
+                loadStep = nextLoadStep(demo);
+            }
+        } else if (demo.loadStatus == Demo::Loading && loader) {
+            if (waitForLoads_)
+                while (loader->state() != Thread::Finished) std::this_thread::yield();
+            if (loader->state() == Thread::Finished) {
+                Scene* scene = loader->scene();
+                std::unique_ptr<SceneScript> script = createScript(loadedCount, demo.configPath, scene);
+                if (script) script->load();
+                demo.scripts.push_back(std::move(script));
+                demo.loadStatus = Demo::Idle;
+                ++loadedCount;
+            }
+        }
+    } else {
+        loadStep = nextLoadStep(demo);
+        if (Context* context = CurrentContext()) context->SetClearColor({0.01f, 0.01f, 0.01f, 0});
+        // Without a loading scene there is no animation to wait for.
+        if (!loadingScene || float(loadingScene->animationDescriptor.lastFrame) < loadingScene->time)
+            demo.loadStatus = Demo::LoadFinished;
+    }
+    if (demo.loadStatus == Demo::LoadFailed) return;
+
+    Context* context = CurrentContext();
+    const auto advance =
+        loadingScene ? timing::LoadingAdvance(float(loadStep), loadingScene->time,
+                                              float(loadingScene->animationDescriptor.framesPerSecond), dt)
+                     : std::optional<float>(0.0f);
+    if (advance && context) {
+        if (loadingScene) loadingScene->time += *advance;
+        context->Clear();
+        overlayFade += dt;
+        if (overlayFade < 1) loadingOverlay->setAlpha(overlayFade);
+        if (loadingScene) {
+            if (const auto wipe = timing::LoadingWipe(loadingScene->TimeLeft())) loadingOverlay->setWipe(*wipe);
+        }
+        RenderCurrentScene(CurrentWorld());
+        loadingOverlay->draw();
+        context->Present();
+    }
+    if (demo.loadStatus == Demo::LoadFinished) finishLoading(demo);
+}
+
+void SceneSequencer::finishLoading(Demo&) {
+    loadingOverlay.reset();
+    if (loadingScene) {
+        RemoveScene(CurrentWorld(), loadingScene);
+        loadingScene = nullptr;
+    }
+    CompileWorld(CurrentWorld());
+}
+
+void SceneSequencer::release(Demo&) {
+    loader.reset();
+    loadingOverlay.reset();
+    // The loading scene belongs to the world, which releases it with the others.
+    loadingScene = nullptr;
+}

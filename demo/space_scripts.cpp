@@ -1,0 +1,161 @@
+// Space with four timed credits written over it, and the cloud-covered earth
+// seen through a radial zoom blur that pulses on the beats.
+#include <cstdio>
+
+#include "app/demo.h"
+#include "demo/overlay_layer.h"
+#include "demo/scripts.h"
+#include "demo/timing.h"
+#include "engine/effects/lens_flare.h"
+#include "engine/effects/particle_system.h"
+#include "engine/effects/zk_font.h"
+#include "engine/effects/zk_text_effect.h"
+#include "engine/render/context.h"
+#include "engine/render/layers.h"
+#include "engine/render/material.h"
+#include "engine/scene/scene.h"
+#include "engine/scene/world.h"
+
+namespace {
+
+// ---------------------------------------------------------------- space
+
+struct Credit {
+    float appear = 1, duration = 1, hold = 1;
+};
+
+class SpaceScript final : public DemoScript {
+public:
+    SpaceScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 4) {
+        const char* s = "Space";
+        config.getFloat(s, "openningduration", openingDuration_, 1.0f);
+        config.getFloat(s, "closingduration", closingDuration_, 1.0f);
+        char key[64];
+        for (int i = 0; i < 4; ++i) {
+            std::snprintf(key, sizeof key, "credits_appear%02d", i + 1);
+            config.getFloat(s, key, credit_[i].appear, 1.0f);
+            std::snprintf(key, sizeof key, "credits_appear_duration%02d", i + 1);
+            config.getFloat(s, key, credit_[i].duration, 1.0f);
+            std::snprintf(key, sizeof key, "credits_duration%02d", i + 1);
+            config.getFloat(s, key, credit_[i].hold, 1.0f);
+        }
+        for (int i = 0; i < 4; ++i) {
+            std::snprintf(key, sizeof key, "credits_text_up%02d", i + 1);
+            config.getString(s, key, lines_[2 * i], "", sizeof lines_[0]);
+            std::snprintf(key, sizeof key, "credits_text_down%02d", i + 1);
+            config.getString(s, key, lines_[2 * i + 1], "", sizeof lines_[0]);
+        }
+        config.getFloat(s, "credits_up_left", upLeft_, 1.0f);
+        config.getFloat(s, "credits_up_up", upUp_, 1.0f);
+        config.getFloat(s, "credits_down_left", downLeft_, 1.0f);
+        config.getFloat(s, "credits_down_up", downUp_, 1.0f);
+    }
+    void load() override {
+        particles_ = loadParticles("data/space.pfd");
+        if (scene_) {
+            flare_ = ZK3D::CreateLensFlare("data/cavern.lfd", scene_->FindObject("lens01"), 5);
+            if (flare_) flare_->compile();
+        }
+        takeSharedLayers();
+        text_ = ZK3D::zkCreateTextEffect(Demo::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
+    }
+    void start() override { beginStart(); }
+    void frame() override {
+        const float t = sceneTime();
+        clear();
+        drawScene(t);
+        drawCredits(t);
+        if (particles_) particles_->SetTime(t);
+        drawEffects(particles_, flare_.get());
+        const float r = timeLeft();
+        drawOverlay(flash_, timing::LevelBelow(t, openingDuration_));
+        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        finishWhenOver(r);
+        present();
+    }
+
+private:
+    // One credit at a time, the first whose window holds t.
+    void drawCredits(float t) {
+        using timing::CreditLevel;
+        for (int i = 0; i < 3; ++i) {
+            const Credit& c = credit_[i];
+            if (!timing::CreditVisible(t, c.appear, c.duration, c.hold)) continue;
+            drawText(text_.get(), upLeft_, upUp_, lines_[2 * i], CreditLevel(t, c.appear, c.duration, c.hold));
+            drawText(text_.get(), downLeft_, downUp_, lines_[2 * i + 1],
+                     CreditLevel(t - c.duration, c.appear, c.duration, c.hold));
+            return;
+        }
+        const Credit& last = credit_[3];
+        if (!timing::CreditVisible(t, last.appear, last.duration, last.hold) || !text_) return;
+        // The last credit is one line revealed from its centre outwards, centred on the screen.
+        text_->SetOrder(2);
+        const float width = text_->font ? text_->font->TextWidth(lines_[6], {1, 1}) : 0.0f;
+        drawText(text_.get(), 320 - width / 2, upUp_, lines_[6], CreditLevel(t, last.appear, last.duration, last.hold));
+    }
+
+    ZK3D::ParticleSystem* particles_ = nullptr;  // held by the scene's effect list
+    std::unique_ptr<ZK3D::LensFlare> flare_;
+    std::unique_ptr<ZK3D::zkTextEffect> text_;
+    float openingDuration_ = 1, closingDuration_ = 1;
+    Credit credit_[4];
+    char lines_[8][256] = {};
+    float upLeft_ = 1, upUp_ = 1, downLeft_ = 1, downUp_ = 1;
+};
+
+// ---------------------------------------------------------------- earth
+
+class SpaceCloudsScript final : public DemoScript {
+public:
+    SpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 5), blur_(0.2f, 10) {
+        config.getFloat("Earth", "openningduration", openingDuration_, 1.0f);
+        config.getFloat("Earth", "closingduration", closingDuration_, 1.0f);
+        readFlashList(config, "Earth", "syncfx_flash", "syncfx_flashlength", &beats_);
+    }
+    void load() override {
+        takeSharedLayers();
+        blur_.SetRect(0, 0, 640, 480);
+        blur_.Init();
+        // The clouds are drawn straight away instead of through the back-to-front queue.
+        if (ZK3D::Material* clouds = ZK3D::FindMaterial("Space_Clouds"))
+            clouds->flags = ZK3D::flags::WithBit(clouds->flags, ZK3D::flags::kSorted, false);
+    }
+    void start() override { beginStart(); }
+    void frame() override {
+        const float t = sceneTime();
+        blur_.Begin();
+        clear();
+        drawScene(t);
+        blur_.End();
+        // A beat starts the blur at full strength and a weak flash, both dying away.
+        if (const auto p = beats_.step(t, 1.0f)) {
+            if (ZK3D::Context* c = context(); c && c->device()) {
+                c->device()->BeginScene();
+                blur_.SetFactor(*p);
+                if (flash_) flash_->setLevelAndDraw(0.3f * *p);
+                c->device()->EndScene();
+            }
+        }
+        blur_.Draw();
+        if (flash_) flash_->draw();  // at whatever level it holds
+        const float r = timeLeft();
+        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
+        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        finishWhenOver(r);
+        present();
+    }
+
+private:
+    ZK3D::zkMotionRadialBlurLayer blur_;
+    float openingDuration_ = 1, closingDuration_ = 1;
+    timing::FlashList beats_;
+};
+
+}  // namespace
+
+std::unique_ptr<SceneScript> CreateSpaceScript(ZK3D::Scene* scene, const IniFile& config) {
+    return std::make_unique<SpaceScript>(scene, config);
+}
+std::unique_ptr<SceneScript> CreateSpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) {
+    return std::make_unique<SpaceCloudsScript>(scene, config);
+}
