@@ -1,0 +1,176 @@
+// The whole program, run headless on a fixed clock over a tiny demo written by
+// the content tools: loading, all ten scripts in order, the run modes, and the
+// failures that end a run early.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "platform/frame_capture.h"
+#include "tests/support/mini_demo.h"
+
+namespace fs = std::filesystem;
+using testing_support::MiniDemoOptions;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class WholeDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("velmoor_demo_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir_);
+    }
+    void Write(const MiniDemoOptions& options) {
+        std::string error;
+        ASSERT_TRUE(testing_support::WriteMiniDemo(dir_.string(), options, &error)) << error;
+    }
+    RunResult Velmoor(const std::string& arguments) {
+        fs::create_directories(dir_);
+        const fs::path out = dir_ / "stdout.txt", err = dir_ / "stderr.txt";
+        const std::string command = std::string(VELMOOR_BINARY) + " --data " + dir_.string() + " " + arguments +
+                                    " >" + out.string() + " 2>" + err.string();
+        // No display: the program must run offscreen whatever the environment has.
+        const std::string isolated = "env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy " + command;
+        const int status = std::system(isolated.c_str());
+        RunResult run;
+        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.out = ReadAll(out);
+        run.err = ReadAll(err);
+        return run;
+    }
+    // Frames per part from the benchmark table ("jungle  42  1.00  2.00").
+    static std::map<std::string, int> FramesPerPart(const std::string& table) {
+        std::map<std::string, int> frames;
+        std::istringstream lines(table);
+        std::string line;
+        while (std::getline(lines, line)) {
+            std::istringstream words(line);
+            std::string name;
+            int count = 0;
+            if (words >> name >> count && name != "part" && name != "total") frames[name] = count;
+        }
+        return frames;
+    }
+    fs::path dir_;
+};
+
+}  // namespace
+
+TEST_F(WholeDemo, PlaysEveryScriptInOrderAndEndsByItself) {
+    MiniDemoOptions options;
+    Write(options);
+    const RunResult run = Velmoor("--benchmark --fixed-fps 30 --log " + (dir_ / "log.txt").string());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("Error"), std::string::npos) << run.err;
+    const auto frames = FramesPerPart(run.out);
+    for (const char* part : {"loading", "jungle", "cavern", "lake", "temple", "space", "earth", "computer", "t-rex",
+                             "greetings"}) {
+        ASSERT_TRUE(frames.count(part)) << part << "\n" << run.out;
+        EXPECT_GE(frames.at(part), 20) << part;  // about a second at 30 frames per second
+    }
+    // The cavern also plays its two forest interludes.
+    EXPECT_GT(frames.at("cavern"), frames.at("jungle"));
+    const std::string log = ReadAll(dir_ / "log.txt");
+    EXPECT_NE(log.find("[Load] Scene is Animated"), std::string::npos);
+    EXPECT_EQ(log.find("Error"), std::string::npos);
+}
+
+TEST_F(WholeDemo, CaptureWritesEveryFrameAndTheSoundtrack) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.5f;
+    Write(options);
+    const fs::path frames = dir_ / "frames";
+    const RunResult run = Velmoor("--capture " + frames.string() + " --fixed-fps 15");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(frames)) count += entry.path().extension() == ".png";
+    EXPECT_GE(count, int(testing_support::MiniDemoShowSeconds(options) * 15));
+    ASSERT_TRUE(fs::exists(frames / "000000.png"));
+    EXPECT_TRUE(fs::exists(frames / "music.wav"));
+    // Most frames show something (the fades between scenes are short).
+    int shown = 0;
+    for (int i = 0; i < count; ++i) {
+        std::vector<uint8_t> rgb;
+        int w = 0, h = 0;
+        char name[32];
+        std::snprintf(name, sizeof name, "%06d.png", i);
+        ASSERT_TRUE(platform::ReadImageRgb((frames / name).string(), &rgb, &w, &h)) << name;
+        ASSERT_EQ(w, 640);
+        ASSERT_EQ(h, 480);
+        int lit = 0;
+        for (size_t p = 0; p < rgb.size(); p += 3) lit += (rgb[p] + rgb[p + 1] + rgb[p + 2]) > 60;
+        shown += lit > 640 * 480 / 20;
+    }
+    EXPECT_GT(shown, count / 2);
+}
+
+TEST_F(WholeDemo, ABlankSceneNameStopsTheDemoWithTheLoadingMessage) {
+    MiniDemoOptions options;
+    options.blankScene = 4;
+    Write(options);
+    const RunResult run = Velmoor("--fixed-fps 30");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.err.find("Error -1 : Demo Loading Crashed, Sorry !"), std::string::npos) << run.err;
+}
+
+TEST_F(WholeDemo, NumscenesOtherThanTenIsRefusedClearly) {
+    MiniDemoOptions options;
+    options.numScenes = 9;
+    Write(options);
+    const RunResult run = Velmoor("--fixed-fps 30");
+    EXPECT_NE(run.err.find("\"numscenes\" is 9 : the demo plays exactly 10 scenes"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Demo Loading Crashed, Sorry !"), std::string::npos);
+}
+
+TEST_F(WholeDemo, AMissingSceneFileSkipsItsScriptAndPlaysTheRest) {
+    MiniDemoOptions options;
+    options.missingScene = 2;  // the forest: the cavern plays without its interludes
+    Write(options);
+    const RunResult run = Velmoor("--benchmark --fixed-fps 30 --log " + (dir_ / "log.txt").string());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("[Load] Unable load scene \"data/forest.zks\""), std::string::npos) << run.err;
+    const auto frames = FramesPerPart(run.out);
+    EXPECT_GE(frames.at("greetings"), 20);
+    EXPECT_LT(frames.at("cavern"), frames.at("jungle") + 10);  // no interludes
+}
+
+TEST_F(WholeDemo, StartSceneBeginsLaterWithTheMusicThere) {
+    MiniDemoOptions options;
+    Write(options);
+    const RunResult run = Velmoor("--benchmark --fixed-fps 30 --start-scene 7");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto frames = FramesPerPart(run.out);
+    EXPECT_FALSE(frames.count("jungle"));
+    EXPECT_FALSE(frames.count("lake"));
+    EXPECT_GE(frames.at("computer"), 20);
+    EXPECT_GE(frames.at("greetings"), 20);
+}
+
+TEST_F(WholeDemo, MissingDataGivesOneClearLine) {
+    // The last --data wins: a folder that is not there.
+    const RunResult run = Velmoor("--data " + (dir_ / "nothing").string());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("not found"), std::string::npos) << run.err;
+}
