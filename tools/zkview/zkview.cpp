@@ -152,6 +152,10 @@ int main(int argc, char** argv) {
             if (window) {
                 RunWindow(viewer, *context, *window);
             } else {
+                // Culling spheres are tested against the view of the frame before
+                // (the camera sets its view later in the frame), so the first frame
+                // only sets the camera up; the second is the one captured.
+                viewer.Render();
                 viewer.Render();
                 if (!options.capture.empty() && !zkview::CaptureBackBuffer(*context, options.capture, &error)) {
                     std::fprintf(stderr, "zkview: %s\n", error.c_str());
