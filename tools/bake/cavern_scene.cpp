@@ -96,7 +96,7 @@ zks::Mesh CrystalCluster(Rng& rng, float size) {
 SceneFiles MakeCavernScene(const ShowPlan& plan) {
     SceneBuilder b("Cavern", plan.fps, float(plan.AnimationSeconds(kCavern)));
     const zks::Color dark = Rgb(0.05f, 0.035f, 0.03f);
-    b.SetColors(dark, Rgb(0.34f, 0.3f, 0.28f));
+    b.SetColors(dark, Rgb(0.42f, 0.36f, 0.3f));
     b.SetFog(zks::FogMode::Exponential, dark, 0, 0.012f);
 
     zks::Material rock = MakeMaterial("cv_rock", Rgb(0.95f, 0.9f, 0.85f));
@@ -151,8 +151,8 @@ SceneFiles MakeCavernScene(const ShowPlan& plan) {
     // Crystal clusters with their lights; two carry the flare sources.
     const float clusterAt[5] = {0.16f, 0.33f, 0.5f, 0.68f, 0.86f};
     const float clusterSide[5] = {-0.4f, kPi + 0.4f, -0.3f, kPi + 0.3f, -0.35f};
-    const zks::Color lightColour[5] = {Rgb(0.4f, 0.7f, 1.0f), Rgb(0.8f, 0.4f, 1.0f), Rgb(0.3f, 1.0f, 0.8f),
-                                       Rgb(0.5f, 0.6f, 1.0f), Rgb(0.9f, 0.5f, 1.0f)};
+    const zks::Color lightColour[5] = {Rgb(0.45f, 0.75f, 1.0f), Rgb(0.75f, 0.6f, 1.0f), Rgb(0.4f, 0.95f, 0.85f),
+                                       Rgb(0.55f, 0.7f, 1.0f), Rgb(0.8f, 0.65f, 1.0f)};
     Rng crystalRng(77);
     for (int i = 0; i < 5; ++i) {
         const Vec3 wall = WallPoint(clusterAt[i], clusterSide[i]);
@@ -247,7 +247,8 @@ float Meadow(float x, float y) {
 
 SceneFiles MakeForestScene(const ShowPlan& plan) {
     SceneBuilder b("Forest", plan.fps, float(plan.AnimationSeconds(kForest)));
-    const zks::Color mist = Rgb(0.62f, 0.72f, 0.8f);
+    // A light mist: the logo drawn over the second interlude takes its colour.
+    const zks::Color mist = Rgb(0.78f, 0.84f, 0.9f);
     b.SetColors(mist, Rgb(0.45f, 0.48f, 0.5f));
     b.SetFog(zks::FogMode::Exponential2, mist, 0, 0.011f);
 

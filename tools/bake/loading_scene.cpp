@@ -13,10 +13,13 @@ namespace bake {
 
 SceneFiles MakeLoadingScene(const LoadingPlan& loading) {
     SceneBuilder b("Loading", loading.fps, float(loading.lastFrame) / float(loading.fps));
-    b.SetColors(Rgb(0.01f, 0.015f, 0.03f), Rgb(0.25f, 0.25f, 0.3f));
-    b.SetFog(zks::FogMode::Linear, Rgb(0.01f, 0.015f, 0.03f), 20, 60);
+    // No fog: the loading strip is drawn over the scene with the scene's fog
+    // still on, and fogged it would take the fog's colour. The floor fades out
+    // with the core's light instead.
+    b.SetColors(Rgb(0.01f, 0.015f, 0.03f), Rgb(0.06f, 0.06f, 0.08f));
 
-    zks::Material floor = MakeMaterial("ld_floor", Rgb(1, 1, 1), rf::kUnlit);
+    zks::Material floor = MakeMaterial("ld_floor", Rgb(2.2f, 2.2f, 2.2f));
+    floor.ambient = Rgb(0, 0, 0);
     floor.texture = Tex(tex::kLoadFloor);
     b.AddMaterial(floor);
     zks::Material tile = MakeMaterial("ld_tile", Rgb(0.9f, 0.95f, 1.0f));
@@ -27,10 +30,11 @@ SceneFiles MakeLoadingScene(const LoadingPlan& loading) {
     core.environment = Tex(tex::kAtmosphere);
     b.AddMaterial(core);
 
-    b.AddLight(DirectionalLight("ld_Key", {-0.4f, 0.6f, -0.7f}, Rgb(0.7f, 0.75f, 0.9f)), {0, 0, 20});
-    b.AddLight(PointLight("ld_Core", Rgb(0.3f, 0.8f, 1.0f), 30, 0.2f, 0.15f, 0.0f), {0, 0, 2});
+    // Sideways, a little upwards: it lights the tiles' sides but not the floor.
+    b.AddLight(DirectionalLight("ld_Key", {-0.5f, 0.8f, 0.05f}, Rgb(0.6f, 0.65f, 0.8f)), {0, 0, 20});
+    b.AddLight(PointLight("ld_Core", Rgb(0.6f, 0.9f, 1.0f), 90, 0.25f, 0.04f, 0.012f), {0, 0, 2});
 
-    b.AddMesh("ld_Floor", FlatQuad(80, 80, 10), "ld_floor");
+    b.AddMesh("ld_Floor", Terrain(140, 140, 56, 56, {}, 17.5f), "ld_floor");
 
     const float step = float(loading.stepFrames);
     const float finale = step * 10;

@@ -207,14 +207,10 @@ Image MakeDetail(const Fonts&) {
 
 Image MakeLogo(const Fonts& fonts) {
     const TextPainter& big = fonts.large;
+    // Lettering and glow only, on transparent black: over the forest the logo
+    // is drawn in the fog's colour, so anything but its shape would show as a
+    // plain block.
     Image img(512, 512, {0, 0, 0, 0});
-    // A soft dark band behind the title so it reads over any scene.
-    for (int y = 0; y < 512; ++y)
-        for (int x = 0; x < 512; ++x) {
-            const float v = (float(y) + 0.5f) / 512, u = (float(x) + 0.5f) / 512;
-            const float band = std::exp(-std::pow((v - 0.5f) / 0.11f, 2.0f)) * (1 - std::pow(2 * u - 1, 8.0f));
-            img.at(x, y) = image::ToRgba(C(0.02f, 0.02f, 0.05f, 0.55f * band));
-        }
     big.DrawCentered(img, "VELMOOR", 256, 240, 0.8f, C(1, 1, 1), /*glow=*/C(0.35f, 0.6f, 1.0f), 6);
     fonts.small.DrawCentered(img, "a real-time journey", 256, 300, 0.7f, C(0.8f, 0.9f, 1.0f),
                                       C(0.2f, 0.4f, 0.8f), 2);

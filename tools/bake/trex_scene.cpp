@@ -113,13 +113,16 @@ SceneFiles MakeTRexScene(const ShowPlan& plan) {
         b.AddMesh("tr_Rocks", rocks, "tr_rock");
         b.AddMesh("tr_PalmTrunks", palms.wood, "tr_bark");
         b.AddMesh("tr_PalmLeaves", palms.foliage, "tr_palm");
-        zks::Mesh volcano = Cone(120, 90, 24, false);
-        Displace(volcano, [](Vec3 p) { return 6 * (image::GradientNoise(p.x / 20, p.y / 20 + p.z / 30, 9) - 0.5f); });
-        for (zks::Vertex& v : volcano.vertices) v.position.z = std::fmin(v.position.z, 30.0f);
-        SmoothNormals(volcano);
-        b.AddMesh("tr_Volcano", volcano, "tr_rock", "", zks::Translation({120, 330, 40}));
-        zks::Mesh glow = Cylinder(18, 1, 16, true);
-        b.AddMesh("tr_Crater", glow, "tr_lava", "", zks::Translation({120, 330, 70.2f}));
+        // The volcano: a cone cut off at its crater, lava glowing inside.
+        auto volcanoHeight = [](float x, float y) {
+            const float r = std::sqrt(x * x + y * y);
+            const float cone = 80 * (1 - r / 120) + 4 * (image::GradientNoise(x / 18, y / 18, 9) - 0.5f) * 2;
+            const float rim = 80 * (1 - 16.0f / 120);
+            return r < 16 ? rim - (16 - r) * 0.6f : std::fmax(-2.0f, cone);
+        };
+        b.AddMesh("tr_Volcano", Terrain(250, 250, 50, 50, volcanoHeight, 6), "tr_rock", "", zks::Translation({120, 330, 0}));
+        zks::Mesh glow = FlatQuad(24, 24);
+        b.AddMesh("tr_Crater", glow, "tr_lava", "", zks::Translation({120, 330, 80 * (1 - 16.0f / 120) - 4}));
     }
 
     // The dinosaur. Its root walks along +x; parts hang off it.
