@@ -203,6 +203,31 @@ TEST_F(WholeDemo, APackReleasePlaysTheSameFramesAsTheLooseFiles) {
     for (const auto& [name, bytes] : a) EXPECT_TRUE(b.at(name) == bytes) << name << " differs";
 }
 
+TEST_F(WholeDemo, OpensItsWindowUnderXvfbAndEndsOnEscape) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    MiniDemoOptions options;
+    options.sceneSeconds = 30;  // long enough that only Escape ends it
+    Write(options);
+    const fs::path shot = dir_ / "window.png", codes = dir_ / "codes.txt";
+    const std::string script =
+        std::string("SDL_AUDIODRIVER=dummy ") + VELMOOR_BINARY + " --data " + dir_.string() + " --windowed >" +
+        (dir_ / "stdout.txt").string() + " 2>" + (dir_ / "stderr.txt").string() + " & pid=$!; " + X11_WINDOW_TOOL +
+        " --title Velmoor --wait 30 --settle 4 --screenshot " + shot.string() + " --escape; tool=$?; wait $pid; echo \"$tool $?\" >" +
+        codes.string();
+    const std::string command = "xvfb-run -a -s '-screen 0 1024x768x24' sh -c '" + script + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadAll(codes), "0 0\n") << ReadAll(dir_ / "stderr.txt");
+    EXPECT_EQ(ReadAll(dir_ / "stderr.txt").find("headless"), std::string::npos);
+    std::vector<uint8_t> rgb;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::ReadImageRgb(shot.string(), &rgb, &w, &h));
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    int lit = 0;
+    for (size_t p = 0; p < rgb.size(); p += 3) lit += (rgb[p] + rgb[p + 1] + rgb[p + 2]) > 60;
+    EXPECT_GT(lit, 640 * 480 / 10);  // the demo drew into its window
+}
+
 TEST_F(WholeDemo, MissingDataGivesOneClearLine) {
     // The last --data wins: a folder that is not there.
     const RunResult run = Velmoor("--data " + (dir_ / "nothing").string());
