@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 DEMO_DIR := build/demo
 VELMOOR := build/app/velmoor
 
-.PHONY: all deps build demo demo-data test asan-test bench clean
+.PHONY: all deps build demo demo-data demo-pack test asan-test bench clean
 
 all: build
 
@@ -37,3 +37,7 @@ bench: build
 
 clean:
 	rm -rf build build-asan build-debug
+
+# A release folder: the executable, vlm.ini, one pack and the soundtrack.
+demo-pack: demo-data
+	@scripts/make-release build $(DEMO_DIR) build/release

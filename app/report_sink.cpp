@@ -31,7 +31,8 @@ const char* reportSink(int type, int32_t code, const char* format, va_list* args
     if (g_settings.log) {
         std::fputs(buffer, g_settings.log);
         std::fputc('\n', g_settings.log);
-        std::fflush(g_settings.log);
+        // Errors reach the disk at once; the many plain lines go out buffered.
+        if (type == 1) std::fflush(g_settings.log);
     }
     if (type == 1) {
         if (g_settings.headless)

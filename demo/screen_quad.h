@@ -2,6 +2,7 @@
 // strip of the loading animation and the full-screen logo of the cavern.
 #pragma once
 
+#include "engine/effects/effect_vertices.h"
 #include "engine/render/render_flags.h"
 #include "platform/d3d7.h"
 
@@ -9,14 +10,7 @@ namespace ZK3D {
 class Texture;
 }
 
-// The device's pre-transformed vertex (format D3DFVF_TLVERTEX, 32 bytes).
-struct ScreenVertex {
-    float x, y, z, rhw;
-    D3DCOLOR diffuse;
-    D3DCOLOR specular;
-    float u, v;
-};
-static_assert(sizeof(ScreenVertex) == 32);
+using ZK3D::ScreenVertex;
 
 // The four components clamped to 0..1 and packed into a device colour word.
 D3DCOLOR packColor(float r, float g, float b, float a);

@@ -20,3 +20,20 @@ DWORD FvfStride(DWORD fvf) {
     }
     return stride;
 }
+
+D3DMATRIX D3DMatrixMultiply(const D3DMATRIX& a, const D3DMATRIX& b) {
+    const float* x = &a._11;
+    const float* y = &b._11;
+    D3DMATRIX r;
+    float* o = &r._11;
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j)
+            o[4 * i + j] = x[4 * i] * y[j] + x[4 * i + 1] * y[4 + j] + x[4 * i + 2] * y[8 + j] + x[4 * i + 3] * y[12 + j];
+    return r;
+}
+
+D3DMATRIX D3DMatrixIdentity() {
+    D3DMATRIX m{};
+    m._11 = m._22 = m._33 = m._44 = 1.0f;
+    return m;
+}

@@ -381,6 +381,10 @@ constexpr DWORD D3DFVF_VERTEX = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1;       
 constexpr DWORD D3DFVF_LVERTEX = D3DFVF_XYZ | D3DFVF_RESERVED1 | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;  // 0x1E2
 constexpr DWORD D3DFVF_TLVERTEX = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEX1;  // 0x1C4
 
+// a x b for row vectors (a acts first), and the identity.
+D3DMATRIX D3DMatrixMultiply(const D3DMATRIX& a, const D3DMATRIX& b);
+D3DMATRIX D3DMatrixIdentity();
+
 // Byte size of one vertex of the format (position, normal, reserved, colours,
 // texture sets; 2 floats per set unless the format's size bits say otherwise).
 DWORD FvfStride(DWORD fvf);

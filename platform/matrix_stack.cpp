@@ -7,27 +7,9 @@
 
 namespace {
 
-D3DMATRIX Identity() {
-    D3DMATRIX m{};
-    m._11 = m._22 = m._33 = m._44 = 1.0f;
-    return m;
-}
-
-// a x b, row vectors: a acts first.
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    const float* x = &a._11;
-    const float* y = &b._11;
-    D3DMATRIX r;
-    float* o = &r._11;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            o[4 * i + j] = x[4 * i] * y[j] + x[4 * i + 1] * y[4 + j] + x[4 * i + 2] * y[8 + j] + x[4 * i + 3] * y[12 + j];
-    return r;
-}
-
 class MatrixStack final : public ID3DXMatrixStack {
 public:
-    MatrixStack() : stack_{Identity()} {}
+    MatrixStack() : stack_{D3DMatrixIdentity()} {}
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override {
         const ULONG left = --refs_;
@@ -43,7 +25,7 @@ public:
         return D3D_OK;
     }
     HRESULT LoadIdentity() override {
-        stack_.back() = Identity();
+        stack_.back() = D3DMatrixIdentity();
         return D3D_OK;
     }
     HRESULT LoadMatrix(const D3DMATRIX* m) override {
@@ -53,12 +35,12 @@ public:
     }
     HRESULT MultMatrix(const D3DMATRIX* m) override {
         if (!m) return D3DXERR_NULLPOINTER;
-        stack_.back() = Multiply(stack_.back(), *m);
+        stack_.back() = D3DMatrixMultiply(stack_.back(), *m);
         return D3D_OK;
     }
     HRESULT MultMatrixLocal(const D3DMATRIX* m) override {
         if (!m) return D3DXERR_NULLPOINTER;
-        stack_.back() = Multiply(*m, stack_.back());
+        stack_.back() = D3DMatrixMultiply(*m, stack_.back());
         return D3D_OK;
     }
     D3DMATRIX* GetTop() override { return &stack_.back(); }

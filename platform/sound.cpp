@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -234,14 +235,16 @@ void MusicStream::SetPosition(uint32_t milliseconds) {
 
 uint32_t MusicStream::TimeMs() const {
     const Impl& s = *impl_;
-    const uint64_t samples = s.kind == ClockKind::Device && s.device ? s.DevicePosition() : s.virtualPosition;
-    return uint32_t(std::min<uint64_t>(samples, s.length) * 1000 / s.rate);
+    if (s.device) return uint32_t(std::min<uint64_t>(s.DevicePosition(), s.length) * 1000 / s.rate);
+    return uint32_t(std::min<uint64_t>(s.virtualPosition * 1000 / s.rate, UINT32_MAX));
 }
 
 void MusicStream::Advance(uint64_t samples) {
     Impl& s = *impl_;
     if (s.device || !s.playing || s.paused) return;
-    s.virtualPosition = std::min(s.virtualPosition + samples, s.length);
+    // A virtual clock keeps counting past the stream's end, so a run on a fixed
+    // clock always reaches the end of the show even with a short soundtrack.
+    s.virtualPosition += samples;
 }
 
 uint64_t MusicStream::LengthSamples() const { return impl_->length; }

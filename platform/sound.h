@@ -61,7 +61,8 @@ public:
     // Moves the play position to the first sample (only 0 is used by the demo;
     // other positions are in milliseconds).
     void SetPosition(uint32_t milliseconds);
-    // Milliseconds played so far; it stops advancing when the stream has ended.
+    // Milliseconds played so far. A device clock stops advancing when the stream
+    // has ended; a virtual clock goes on counting.
     uint32_t TimeMs() const;
     // Virtual clock only: moves the position on by a number of samples.
     void Advance(uint64_t samples);

@@ -4,24 +4,9 @@
 
 namespace platform {
 
-namespace {
-
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    const float* x = &a._11;
-    const float* y = &b._11;
-    D3DMATRIX r;
-    float* o = &r._11;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            o[4 * i + j] = x[4 * i] * y[j] + x[4 * i + 1] * y[4 + j] + x[4 * i + 2] * y[8 + j] + x[4 * i + 3] * y[12 + j];
-    return r;
-}
-
-}  // namespace
-
 void ComputeSphereVisibility(const D3DMATRIX& world, const D3DMATRIX& view, const D3DMATRIX& projection,
                              const D3DVECTOR* centers, const D3DVALUE* radii, DWORD count, DWORD* results) {
-    const D3DMATRIX m = Multiply(Multiply(world, view), projection);
+    const D3DMATRIX m = D3DMatrixMultiply(D3DMatrixMultiply(world, view), projection);
     const float* e = &m._11;
     // Column k of the combined matrix: (e[k], e[4 + k], e[8 + k], e[12 + k]).
     auto column = [e](int k, float sign, float out[4]) {

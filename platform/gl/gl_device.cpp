@@ -779,7 +779,7 @@ void Device::UploadConstants(Program& p) {
         return true;
     };
     if (stale(kTransform)) {
-        const D3DMATRIX worldView = Multiply(state_.world, state_.view);
+        const D3DMATRIX worldView = D3DMatrixMultiply(state_.world, state_.view);
         if (p.worldView >= 0) glUniformMatrix4fv(p.worldView, 1, GL_FALSE, &worldView._11);
         if (p.projection >= 0) glUniformMatrix4fv(p.projection, 1, GL_FALSE, &state_.projection._11);
         if (p.normalMatrix >= 0) {

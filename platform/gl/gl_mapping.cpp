@@ -85,17 +85,6 @@ void UnpackColor(D3DCOLOR c, float out[4]) {
     out[3] = float(c >> 24) / 255.0f;
 }
 
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
-    const float* x = &a._11;
-    const float* y = &b._11;
-    D3DMATRIX r;
-    float* o = &r._11;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            o[4 * i + j] = x[4 * i] * y[j] + x[4 * i + 1] * y[4 + j] + x[4 * i + 2] * y[8 + j] + x[4 * i + 3] * y[12 + j];
-    return r;
-}
-
 void NormalMatrix(const D3DMATRIX& m, float out[9]) {
     const double a = m._11, b = m._12, c = m._13;
     const double d = m._21, e = m._22, f = m._23;

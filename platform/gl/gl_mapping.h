@@ -41,8 +41,6 @@ SamplerSetting MapSampler(const DWORD* stageStates);
 // D3DCOLOR to r, g, b, a in [0, 1].
 void UnpackColor(D3DCOLOR color, float out[4]);
 
-// a x b in the platform's row-vector convention.
-D3DMATRIX Multiply(const D3DMATRIX& a, const D3DMATRIX& b);
 // The inverse of the upper 3 x 3 of m, row-major (zero when it is singular):
 // normals transform as n x inverse-transpose, so the shader multiplies by this
 // inverse uploaded transposed.

@@ -168,6 +168,66 @@ TEST_F(WholeDemo, StartSceneBeginsLaterWithTheMusicThere) {
     EXPECT_GE(frames.at("greetings"), 20);
 }
 
+namespace {
+// The PNG files of a capture folder, by name, as bytes.
+std::map<std::string, std::string> Frames(const fs::path& folder) {
+    std::map<std::string, std::string> frames;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().extension() == ".png") frames[entry.path().filename().string()] = ReadAll(entry.path());
+    return frames;
+}
+}  // namespace
+
+TEST_F(WholeDemo, APackReleasePlaysTheSameFramesAsTheLooseFiles) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.4f;
+    Write(options);
+    const RunResult loose = Velmoor("--capture " + (dir_ / "loose").string() + " --fixed-fps 5");
+    ASSERT_EQ(loose.exitCode, 0) << loose.err;
+
+    // The release: executable, vlm.ini, one pack, the soundtrack.
+    const fs::path release = dir_ / "release";
+    const std::string make = std::string(VELMOOR_SOURCE_DIR) + "/scripts/make-release " + VELMOOR_BUILD_DIR + " " +
+                             dir_.string() + " " + release.string() + " >/dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    for (const char* file : {"velmoor", "vlm.ini", "velmoor.zkp", "play", "data/music.mp3"})
+        EXPECT_TRUE(fs::exists(release / file)) << file;
+    EXPECT_FALSE(fs::exists(release / "data" / "jungle.zks"));  // the scenes are in the pack
+
+    const RunResult packed = Velmoor("--data " + release.string() + " --pack " + (release / "velmoor.zkp").string() +
+                                     " --capture " + (dir_ / "packed").string() + " --fixed-fps 5");
+    ASSERT_EQ(packed.exitCode, 0) << packed.err;
+    const auto a = Frames(dir_ / "loose"), b = Frames(dir_ / "packed");
+    ASSERT_GT(a.size(), 20u);
+    ASSERT_EQ(a.size(), b.size());
+    for (const auto& [name, bytes] : a) EXPECT_TRUE(b.at(name) == bytes) << name << " differs";
+}
+
+TEST_F(WholeDemo, OpensItsWindowUnderXvfbAndEndsOnEscape) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    MiniDemoOptions options;
+    options.sceneSeconds = 30;  // long enough that only Escape ends it
+    Write(options);
+    const fs::path shot = dir_ / "window.png", codes = dir_ / "codes.txt";
+    const std::string script =
+        std::string("SDL_AUDIODRIVER=dummy ") + VELMOOR_BINARY + " --data " + dir_.string() + " --windowed >" +
+        (dir_ / "stdout.txt").string() + " 2>" + (dir_ / "stderr.txt").string() + " & pid=$!; " + X11_WINDOW_TOOL +
+        " --title Velmoor --wait 30 --settle 4 --screenshot " + shot.string() + " --escape; tool=$?; wait $pid; echo \"$tool $?\" >" +
+        codes.string();
+    const std::string command = "xvfb-run -a -s '-screen 0 1024x768x24' sh -c '" + script + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadAll(codes), "0 0\n") << ReadAll(dir_ / "stderr.txt");
+    EXPECT_EQ(ReadAll(dir_ / "stderr.txt").find("headless"), std::string::npos);
+    std::vector<uint8_t> rgb;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::ReadImageRgb(shot.string(), &rgb, &w, &h));
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 480);
+    int lit = 0;
+    for (size_t p = 0; p < rgb.size(); p += 3) lit += (rgb[p] + rgb[p + 1] + rgb[p + 2]) > 60;
+    EXPECT_GT(lit, 640 * 480 / 10);  // the demo drew into its window
+}
+
 TEST_F(WholeDemo, MissingDataGivesOneClearLine) {
     // The last --data wins: a folder that is not there.
     const RunResult run = Velmoor("--data " + (dir_ / "nothing").string());

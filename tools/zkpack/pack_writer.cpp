@@ -4,6 +4,8 @@
 // until it is written; nothing is aligned or padded.
 #include "tools/zkpack/pack_writer.h"
 
+#include <cctype>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -144,6 +146,15 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<uint8_t>& byte
     return true;
 }
 
+Storage EntryStorage(const std::filesystem::path& path, Storage storage) {
+    if (storage != Storage::Auto) return storage;
+    std::string extension = path.extension().string();
+    for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+    // The engine decodes JPEG files straight from a file stream, which a
+    // compressed entry does not have.
+    return extension == ".jpg" || extension == ".jpeg" ? Storage::Stored : storage;
+}
+
 bool AddTree(PackWriter& writer, const std::filesystem::path& root, Storage storage,
              std::string& error) {
     namespace fs = std::filesystem;
@@ -183,7 +194,7 @@ bool AddTree(PackWriter& writer, const std::filesystem::path& root, Storage stor
         }
         std::vector<uint8_t> bytes;
         if (!ReadWholeFile(path, bytes, error)) return false;
-        if (!writer.Add(name, bytes, storage, error)) return false;
+        if (!writer.Add(name, bytes, EntryStorage(path, storage), error)) return false;
     }
     return true;
 }

@@ -67,6 +67,10 @@ std::string StoredName(const std::filesystem::path& relative);
 // path relative to root; a single file is added under its own file name. False,
 // with the reason in error, for an unreadable input or two files whose stored
 // names would be the same.
+// The storage a file of a tree gets: JPEG files are always stored under Auto,
+// because the engine reads them from a file stream.
+Storage EntryStorage(const std::filesystem::path& path, Storage storage);
+
 bool AddTree(PackWriter& writer, const std::filesystem::path& root, Storage storage,
              std::string& error);
 

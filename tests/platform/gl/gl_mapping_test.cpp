@@ -125,8 +125,8 @@ TEST(GlMapping, MultiplyAppliesTheLeftMatrixFirst) {
     move._41 = 1;
     scale._11 = 2;
     scale._22 = scale._33 = scale._44 = 1;
-    EXPECT_FLOAT_EQ(Multiply(move, scale)._41, 2.0f);  // moved, then scaled
-    EXPECT_FLOAT_EQ(Multiply(scale, move)._41, 1.0f);
+    EXPECT_FLOAT_EQ(D3DMatrixMultiply(move, scale)._41, 2.0f);  // moved, then scaled
+    EXPECT_FLOAT_EQ(D3DMatrixMultiply(scale, move)._41, 1.0f);
 }
 
 TEST(GlMapping, PixelCentreConstantsPlaceVerticesJustShortOfHalfAPixel) {
