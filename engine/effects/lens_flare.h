@@ -28,7 +28,7 @@
 #include "engine/effects/effect_vertices.h"
 #include "engine/render/render_flags.h"
 #include "engine/scene/math.h"
-#include "engine/scene/special_node.h"
+#include "engine/scene/effect_node.h"
 
 namespace ZK3D {
 

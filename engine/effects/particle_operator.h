@@ -22,7 +22,7 @@
 
 #include "engine/effects/particle.h"
 #include "engine/scene/gizmo.h"
-#include "engine/scene/special_node.h"
+#include "engine/scene/effect_node.h"
 
 namespace ZK3D {
 

@@ -32,7 +32,7 @@
 #include "engine/effects/particle_emitter.h"
 #include "engine/effects/particle_operator.h"
 #include "engine/render/render_flags.h"
-#include "engine/scene/special_node.h"
+#include "engine/scene/effect_node.h"
 
 namespace ZK3D {
 

@@ -8,7 +8,7 @@
 #include "engine/scene/gizmo.h"
 #include "engine/scene/hierarchy_node.h"
 #include "engine/scene/light.h"
-#include "engine/scene/special_node.h"
+#include "engine/scene/effect_node.h"
 #include "engine/scene/world.h"
 #include "platform/report.h"
 

@@ -1,6 +1,6 @@
 // The effect-node base: only its destructor lives here, so that the class's
 // virtual table has one home.
-#include "engine/scene/special_node.h"
+#include "engine/scene/effect_node.h"
 
 namespace ZK3D {
 
