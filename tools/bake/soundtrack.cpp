@@ -6,40 +6,24 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "tools/music/grooves.h"
+
 namespace bake {
 namespace {
 
 using music::Lane;
 using music::Section;
+using namespace music::grooves;
 
 Lane L(const char* pattern, float level = 1, const char* lastBar = "") { return Lane{pattern, lastBar, level}; }
 
-// Drums, one character per sixteenth.
+// Grooves of this show beside the stock ones: drums, then bass.
 constexpr const char* kKickBar = "X...x...x...x...";                   // accent on every bar
-constexpr const char* kKickTwoBars = "X...x...x...x... x...x...x...x...";  // accent every other bar
 constexpr const char* kKickHalf = "X.......x.......";
 constexpr const char* kKickBuild = "X...x...X...x...";  // accents on 1 and 3
-constexpr const char* kBackbeat = "....x.......x...";
-constexpr const char* kHats16 = "xoxoxoxoxoxoxoxo";
-constexpr const char* kHatsOff = "..x...x...x...x.";
 constexpr const char* kHatsSparse = "........x.......";
-constexpr const char* kRoll = "....x...x.x.xxxx";
 constexpr const char* kRollLong = "x.x.x.x.xxxxxxxx";
-
-// Bass, chord-relative.
-constexpr const char* kBassOff = ". . R . . . R . . . R . . . R .";
-constexpr const char* kBassRoll = ". R R R . R R R . R R R . R R R";
-constexpr const char* kBassDrive = "R . R O R . R O R . R O R . 5 O";
-constexpr const char* kBassHold = "R - - - - - - - - - - - - - - -";
-constexpr const char* kBassPulse = "R - - R - - R - - R - - R - 5 -";
-constexpr const char* kBassStomp = "R - - - . . R - O - - - . . R -";
 constexpr const char* kBassChip = "R O R O R O R O R O R O 5 O 5 O";
-
-// Arps, chord-tone indices.
-constexpr const char* kArpSlow = "0 - 2 - 3 - 4 - 3 - 2 - 1 - 2 -";
-constexpr const char* kArpGate = "0 . 2 . 3 . 2 . 4 . 2 . 3 . 2 .";
-constexpr const char* kArpWave = "0 1 2 3 4 3 2 1 0 1 2 3 4 3 2 1";
-constexpr const char* kArpFast = "0 2 4 2 1 3 5 3 0 2 4 2 1 3 5 3";
 
 // The main theme over Am F C G: a call and its answer.
 constexpr const char* kThemeMain =
@@ -127,10 +111,10 @@ music::Song ShowSong(const ShowPlan& plan) {
         r.crash = true;
         r.kick = L(kKickBar);
         r.clap = L(kBackbeat, 0.9f);
-        r.closedHat = L(kHats16, 0.8f);
-        r.openHat = L(kHatsOff, 0.6f);
-        r.snare = L("", 0.7f, kRoll);
-        r.bass = L(kBassRoll);
+        r.closedHat = L(kSixteenthHats, 0.8f);
+        r.openHat = L(kOffbeatHats, 0.6f);
+        r.snare = L("", 0.7f, kSnareRoll);
+        r.bass = L(kBassRolling);
         r.arp = L(kArpGate, 0.7f);
         r.pad = 0.5f;
         r.brightnessStart = 0.55f;
@@ -144,8 +128,8 @@ music::Song ShowSong(const ShowPlan& plan) {
         Section a = Make("cavern-a", plan.cavernCut1, "Am Am Em Em");
         a.crash = true;
         a.kick = L(kKickHalf, 0.9f);
-        a.closedHat = L(kHatsOff, 0.4f);
-        a.bass = L(kBassHold, 0.8f);
+        a.closedHat = L(kOffbeatHats, 0.4f);
+        a.bass = L(kBassLong, 0.8f);
         a.arp = L(kArpSlow, 0.35f);
         a.pad = 0.7f;
         a.riser = true;
@@ -156,9 +140,9 @@ music::Song ShowSong(const ShowPlan& plan) {
         Section f1 = Make("forest-1", plan.forest1Bars, "F G C Am");
         f1.crash = true;
         f1.pad = 1.0f;
-        f1.arp = L(kArpWave, 0.55f);
+        f1.arp = L(kArpUpDown, 0.55f);
         f1.lead = L(kThemeForest, 0.6f);
-        f1.closedHat = L(kHatsOff, 0.3f);
+        f1.closedHat = L(kOffbeatHats, 0.3f);
         f1.brightnessStart = 0.6f;
         f1.brightnessEnd = 0.8f;
         song.sections.push_back(f1);
@@ -167,11 +151,11 @@ music::Song ShowSong(const ShowPlan& plan) {
         b.crash = true;
         b.kick = L(kKickBar);
         b.clap = L(kBackbeat, 0.8f);
-        b.closedHat = L(kHats16, 0.6f);
+        b.closedHat = L(kSixteenthHats, 0.6f);
         b.bass = L(kBassDrive, 0.9f);
         b.arp = L(kArpGate, 0.5f);
         b.pad = 0.5f;
-        b.snare = L("", 0.7f, kRoll);
+        b.snare = L("", 0.7f, kSnareRoll);
         b.brightnessStart = 0.35f;
         b.brightnessEnd = 0.6f;
         song.sections.push_back(b);
@@ -179,9 +163,9 @@ music::Song ShowSong(const ShowPlan& plan) {
         Section f2 = Make("forest-2", plan.forest2Bars, "F G C Am");
         f2.pad = 1.0f;
         f2.lead = L(kThemeForest, 0.8f, "14 - - - - - - - - - - - - - - -");
-        f2.arp = L(kArpWave, 0.5f);
-        f2.bass = L(kBassHold, 0.6f);
-        f2.closedHat = L(kHatsOff, 0.4f);
+        f2.arp = L(kArpUpDown, 0.5f);
+        f2.bass = L(kBassLong, 0.6f);
+        f2.closedHat = L(kOffbeatHats, 0.4f);
         f2.riser = true;
         f2.brightnessStart = 0.5f;
         f2.brightnessEnd = 0.85f;
@@ -191,11 +175,11 @@ music::Song ShowSong(const ShowPlan& plan) {
         c.crash = true;
         c.kick = L(kKickBar);
         c.clap = L(kBackbeat, 0.9f);
-        c.closedHat = L(kHats16, 0.8f);
-        c.openHat = L(kHatsOff, 0.6f);
-        c.bass = L(kBassRoll);
+        c.closedHat = L(kSixteenthHats, 0.8f);
+        c.openHat = L(kOffbeatHats, 0.6f);
+        c.bass = L(kBassRolling);
         c.lead = L(kThemeMain, 0.8f);
-        c.arp = L(kArpWave, 0.4f);
+        c.arp = L(kArpUpDown, 0.4f);
         c.pad = 0.5f;
         c.snare = L("", 0.7f, kRollLong);
         c.brightnessStart = 0.7f;
@@ -207,14 +191,14 @@ music::Song ShowSong(const ShowPlan& plan) {
     {
         Section s = Make("lake", bars(kLake), "Am F C G");
         s.crash = true;
-        s.kick = L(kKickTwoBars);
+        s.kick = L(kFourAccented);
         s.clap = L(kBackbeat);
-        s.closedHat = L(kHats16, 0.8f);
-        s.openHat = L(kHatsOff, 0.7f);
-        s.snare = L("", 0.7f, kRoll);
-        s.bass = L(kBassRoll);
+        s.closedHat = L(kSixteenthHats, 0.8f);
+        s.openHat = L(kOffbeatHats, 0.7f);
+        s.snare = L("", 0.7f, kSnareRoll);
+        s.bass = L(kBassRolling);
         s.lead = L(kThemeMain);
-        s.arp = L(kArpWave, 0.45f);
+        s.arp = L(kArpUpDown, 0.45f);
         s.pad = 0.6f;
         s.brightnessStart = 0.85f;
         s.brightnessEnd = 1.0f;
@@ -228,7 +212,7 @@ music::Song ShowSong(const ShowPlan& plan) {
         s.kick = L("X.....x...x.x...");
         s.snare = L("....x.......x..o", 0.9f);
         s.closedHat = L("x.xxx.xxx.xxx.xx", 0.7f);
-        s.bass = L(kBassPulse);
+        s.bass = L(kBassDotted);
         s.arp = L(kArpFast, 0.45f);
         s.lead = L(kThemeTemple, 0.9f);
         s.pad = 0.5f;
@@ -244,8 +228,8 @@ music::Song ShowSong(const ShowPlan& plan) {
         s.crash = true;
         s.kick = L("X.........x.....", 0.7f);
         s.snare = L("........x.......", 0.6f);
-        s.closedHat = L(kHatsOff, 0.5f);
-        s.bass = L(kBassHold, 0.7f);
+        s.closedHat = L(kOffbeatHats, 0.5f);
+        s.bass = L(kBassLong, 0.7f);
         s.arp = L(kArpSlow, 0.7f);
         s.lead = L(kThemeSpace, 0.6f);
         s.pad = 1.0f;
@@ -258,9 +242,9 @@ music::Song ShowSong(const ShowPlan& plan) {
     {
         Section s = Make("earth", bars(kEarth), "Am F C G");
         s.kick = L(kKickBuild);
-        s.closedHat = L(kHats16, 0.7f);
+        s.closedHat = L(kSixteenthHats, 0.7f);
         s.snare = L("", 0.8f, kRollLong);
-        s.bass = L(kBassOff);
+        s.bass = L(kBassOffbeat);
         s.arp = L(kArpGate, 0.8f);
         s.pad = 0.6f;
         s.riser = true;
@@ -273,9 +257,9 @@ music::Song ShowSong(const ShowPlan& plan) {
     {
         Section s = Make("computer", bars(kComputer), "Am F C G");
         s.crash = true;
-        s.kick = L(kKickTwoBars);
+        s.kick = L(kFourAccented);
         s.clap = L(kBackbeat);
-        s.closedHat = L(kHats16, 0.8f);
+        s.closedHat = L(kSixteenthHats, 0.8f);
         s.bass = L(kBassChip, 0.9f);
         s.arp = L(kArpFast, 0.7f);
         s.lead = L(kThemeChip, 0.6f);
@@ -291,8 +275,8 @@ music::Song ShowSong(const ShowPlan& plan) {
         s.crash = true;
         s.kick = L("X.....X.X.....x.");
         s.clap = L("....X.......X...");
-        s.openHat = L(kHatsOff, 0.5f);
-        s.bass = L(kBassStomp);
+        s.openHat = L(kOffbeatHats, 0.5f);
+        s.bass = L(kBassStab);
         s.lead = L(kThemeStomp, 0.7f);
         s.pad = 0.7f;
         s.riser = true;
@@ -306,14 +290,14 @@ music::Song ShowSong(const ShowPlan& plan) {
         const int outro = 4;
         Section s = Make("finale", bars(kGreetings) - outro, "Am F C G");
         s.crash = true;
-        s.kick = L(kKickTwoBars);
+        s.kick = L(kFourAccented);
         s.clap = L(kBackbeat, 0.9f);
-        s.closedHat = L(kHats16, 0.7f);
-        s.openHat = L(kHatsOff, 0.6f);
-        s.snare = L("", 0.7f, kRoll);
-        s.bass = L(kBassOff);
+        s.closedHat = L(kSixteenthHats, 0.7f);
+        s.openHat = L(kOffbeatHats, 0.6f);
+        s.snare = L("", 0.7f, kSnareRoll);
+        s.bass = L(kBassOffbeat);
         s.lead = L(kThemeMain);
-        s.arp = L(kArpWave, 0.5f);
+        s.arp = L(kArpUpDown, 0.5f);
         s.pad = 0.7f;
         s.brightnessStart = 0.9f;
         s.brightnessEnd = 0.8f;
@@ -327,7 +311,7 @@ music::Song ShowSong(const ShowPlan& plan) {
         o.lead = L("9 - - - - - - - 10 - - - - - - - | 11 - - - - - - - - - - - - - - - | "
                    "7 - - - - - - - - - - - - - - - | . . . . . . . . . . . . . . . .",
                    0.7f);
-        o.bass = L(kBassHold, 0.7f, ". . . . . . . . . . . . . . . .");
+        o.bass = L(kBassLong, 0.7f, ". . . . . . . . . . . . . . . .");
         o.brightnessStart = 0.7f;
         o.brightnessEnd = 0.2f;
         song.sections.push_back(o);

@@ -2,30 +2,12 @@
 // strong beats land on chord tones. Patterns are written one bar per line.
 #include "tools/music/example_song.h"
 
+#include "tools/music/grooves.h"
+
 namespace music {
 namespace {
 
-// Drums: one character per sixteenth.
-constexpr const char* kFourOnFloor = "x...x...x...x...";
-constexpr const char* kFourAccented = "X...x...x...x... x...x...x...x...";
-constexpr const char* kBackbeat = "....x.......x...";
-constexpr const char* kSixteenthHats = "xoxoxoxoxoxoxoxo";
-constexpr const char* kOffbeatHats = "..x...x...x...x.";
-constexpr const char* kSnareRoll = "....x...x.x.xxxx";
-
-// Bass: chord-relative tokens per sixteenth.
-constexpr const char* kBassOffbeat = ". . R . . . R . . . R . . . R .";
-constexpr const char* kBassRolling = ". R R R . R R R . R R R . R R R";
-constexpr const char* kBassDrive = "R . R O R . R O R . R O R . 5 O";
-constexpr const char* kBassLong = "R - - - - - - - - - - - - - - -";
-constexpr const char* kBassDotted = "R - - R - - R - - R - - R - 5 -";
-constexpr const char* kBassStab = "R - - - . . R - O - - - . . R -";
-
-// Arps: chord-tone indices.
-constexpr const char* kArpUpDown = "0 1 2 3 4 3 2 1 0 1 2 3 4 3 2 1";
-constexpr const char* kArpGate = "0 . 2 . 3 . 2 . 4 . 2 . 3 . 2 .";
-constexpr const char* kArpFast = "0 2 4 2 1 3 5 3 0 2 4 2 1 3 5 3";
-constexpr const char* kArpSlow = "0 - 2 - 3 - 4 - 3 - 2 - 1 - 2 -";
+using namespace grooves;
 
 // The main theme over Am F C G: a call (first four bars) and its answer.
 constexpr const char* kThemeMain =
