@@ -88,7 +88,7 @@ void Scene::render(HierarchyNode*) {
     context->SetFog(true, &fog);
     context->SetWorldMatrix(nullptr);
 
-    if (root) cullChain(root->firstChild());
+    if (root) cullChain(root->firstChild(), root->LocalMatrix());
     animatePass(root);
     updatePass(root);
 
@@ -102,10 +102,13 @@ void Scene::render(HierarchyNode*) {
     context->PopFlags();
 }
 
-// The spheres of one sibling chain are tested in one device call; then the chains
-// below every node left visible are tested the same way, so each culling sphere
-// whose ancestors are in view is up to date in every frame.
-void Scene::cullChain(HierarchyNode* chain) {
+// The spheres of one sibling chain are tested in one device call, at their real
+// place: a gizmo keeps its sphere in its parent's space, so the centre and radius
+// are carried through the parents' composed matrices (the device's world matrix
+// is the identity here). Then every chain below is tested the same way: those
+// under a culled node, so their verdicts are ready when it comes back into view,
+// and those under a visible one, so no stale mark hides what is now on screen.
+void Scene::cullChain(HierarchyNode* chain, const Matrix& parentWorld) {
     if (!chain) return;
     SphereCuller& culler = world->culler;
     culler.Clear();
@@ -113,12 +116,12 @@ void Scene::cullChain(HierarchyNode* chain) {
         Gizmo* g = n->gizmo();
         if (g && (g->flags & Gizmo::kCullingSphere) && g->shape() == Gizmo::kSphere) {
             g->render(n);
-            culler.Add(static_cast<SphereGizmo*>(g), n);
+            culler.Add(static_cast<SphereGizmo*>(g), n, parentWorld);
         }
     }
     if (culler.count()) culler.Test(world->context ? world->context->device() : nullptr);
     for (HierarchyNode* n = chain; n; n = n->nextSibling())
-        if (!IsCulled(n)) cullChain(n->firstChild());
+        if (HierarchyNode* child = n->firstChild()) cullChain(child, n->LocalMatrix() * parentWorld);
 }
 
 void Scene::animatePass(HierarchyNode* chain) {

@@ -79,7 +79,7 @@ private:
     friend Scene* CreateScene(World* world, const char* name);
     explicit Scene(const char* name);
 
-    void cullChain(HierarchyNode* chain);
+    void cullChain(HierarchyNode* chain, const Matrix& parentWorld);
     void animatePass(HierarchyNode* chain);
     void updatePass(HierarchyNode* chain);
     void drawPass(HierarchyNode* chain, ID3DXMatrixStack* stack);

@@ -1,6 +1,8 @@
 // One visibility call per batch of spheres; the verdict goes to each gizmo's flags.
 #include "engine/scene/sphere_culler.h"
 
+#include <algorithm>
+
 #include "engine/scene/gizmo.h"
 
 namespace ZK3D {
@@ -21,10 +23,14 @@ void SphereCuller::Clear() {
     results_.clear();
 }
 
-void SphereCuller::Add(SphereGizmo* gizmo, HierarchyNode* node) {
+void SphereCuller::Add(SphereGizmo* gizmo, HierarchyNode* node, const Matrix& parentWorld) {
     if (!gizmo) return;
-    centres_.push_back({gizmo->world.centre.x, gizmo->world.centre.y, gizmo->world.centre.z});
-    radii_.push_back(gizmo->world.radius);
+    const Vector3 c = TransformPoint(gizmo->world.centre, parentWorld);
+    const Matrix& m = parentWorld;
+    const float scale = std::max({Length({m.m[0], m.m[1], m.m[2]}), Length({m.m[4], m.m[5], m.m[6]}),
+                                  Length({m.m[8], m.m[9], m.m[10]})});
+    centres_.push_back({c.x, c.y, c.z});
+    radii_.push_back(gizmo->world.radius * scale);
     gizmos_.push_back(gizmo);
     nodes_.push_back(node);
 }

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "engine/scene/math.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {
@@ -21,8 +22,10 @@ public:
 
     SphereCuller();
     void Clear();
-    // Appends the gizmo's world sphere.
-    void Add(SphereGizmo* gizmo, HierarchyNode* node);
+    // Appends the gizmo's sphere carried into world space by its parent's world
+    // matrix (the centre transformed, the radius grown by the matrix's largest
+    // axis scale, so the sphere still holds what it held).
+    void Add(SphereGizmo* gizmo, HierarchyNode* node, const Matrix& parentWorld);
     // One ComputeSphereVisibility call for everything appended; a sphere wholly
     // outside a clipping plane marks its gizmo culled, any other clears the mark.
     void Test(IDirect3DDevice7* device);

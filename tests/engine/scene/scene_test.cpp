@@ -185,6 +185,50 @@ TEST(SceneCulling, MoreThanAHundredSpheresInOneChainAreTestedInOneCall) {
     EXPECT_EQ(culled, 75);
 }
 
+// A sphere is tested where its parents put it: Root -> Group (moved, turned or
+// scaled) -> Sphere -> Mesh. The view volume is -1..1 in x and y, 0..1 in z.
+TEST(SceneCulling, NestedSpheresAreTestedAtTheirWorldPlace) {
+    struct Case {
+        const char* what;
+        TransformRecord group;
+        Vector3 sphere;
+        float radius;
+        bool drawn;
+    };
+    const Quaternion halfTurnAboutZ{0, 0, 1, 0};
+    auto moved = [](Vector3 t, Quaternion r = {0, 0, 0, 1}, Vector3 s = {1, 1, 1}) {
+        TransformRecord record;
+        record.translation = t;
+        record.rotation = r;
+        record.scale = s;
+        return record;
+    };
+    const Case cases[] = {
+        {"moved back onto the screen", moved({100, 0, 0}), {-100, 0, 0.5f}, 1, true},
+        {"moved off the screen", moved({100, 0, 0}), {0, 0, 0.5f}, 1, false},
+        {"turned onto the screen", moved({10, 0, 0}, halfTurnAboutZ), {10, 0, 0.5f}, 1, true},
+        {"turned off the screen", moved({10, 0, 0}, halfTurnAboutZ), {-10, 0, 0.5f}, 1, false},
+        {"scaled: the radius grows", moved({}, {0, 0, 0, 1}, {10, 10, 10}), {0.15f, 0, 0.05f}, 0.1f, true},
+        {"scaled: the centre moves out", moved({}, {0, 0, 0, 1}, {10, 10, 10}), {0.5f, 0, 0.05f}, 0.01f, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SceneRig rig;
+        Mesh* mesh = rig.AddMesh("Mesh", nullptr);
+        rig.AddSphere("Sphere", c.radius, true);
+        rig.Place("", "Root");
+        HierarchyNode* group = rig.Place("Root", "Group");
+        group->animation->transform = c.group;
+        group->animation->compile();
+        rig.Place("Group", "Sphere", c.sphere);
+        rig.Place("Sphere", "Mesh");
+        CompileWorld(rig.world.get());
+        rig.platform.device().draws().clear();
+        rig.scene->render();
+        EXPECT_EQ(rig.DrawsOf(mesh).size(), c.drawn ? 1u : 0u);
+    }
+}
+
 // ---------------------------------------------------------------- transparent faces
 
 TEST(TransparentFaces, AreDrawnFarthestFirstWithTheirOwnMatricesAndMaterials) {
@@ -308,7 +352,7 @@ TEST(CameraTest, AnimatedFieldOfViewReplacesTheFilesUnlessZero) {
     EXPECT_FLOAT_EQ(cam->projection(1, 1), 1 / std::tan(0.5f));
 }
 
-TEST(CameraTest, OnlyTheCurrentCameraSetsTheViewAndOneWithoutTargetKeepsIt) {
+TEST(CameraTest, OnlyTheCurrentCameraSetsTheViewAndOnesThatCannotSeeSaySoOnce) {
     LogCapture log;
     SceneRig rig;
     Camera* first = rig.AddCamera("First", "Nowhere");
@@ -334,6 +378,22 @@ TEST(CameraTest, OnlyTheCurrentCameraSetsTheViewAndOneWithoutTargetKeepsIt) {
     const D3DMATRIX kept = rig.platform.device().transform(D3DTRANSFORMSTATE_VIEW);
     EXPECT_EQ(std::memcmp(&secondView, &kept, sizeof kept), 0);
     EXPECT_EQ(log.count("[C] \"First\" has no target : the view is left as it is"), 1);
+
+    // Second looks straight up its up axis (+z): its view is kept as computed,
+    // and it says once, plainly, that it sees nothing.
+    const std::string blind = "[C] \"Second\" looks along its up axis : it sees nothing";
+    EXPECT_EQ(log.level(blind), 3);
+    rig.scene->currentCamera = second;
+    rig.scene->render();
+    EXPECT_EQ(log.count(blind), 1);
+    // Rolled a quarter turn, its up axis is no longer its view direction.
+    Camera* third = rig.AddCamera("Third", "Root");
+    rig.Place("Root", "Third", {0, 0, -5});
+    CompileWorld(rig.world.get());
+    rig.scene->currentCamera = third;
+    FindInTree(rig.scene->root, "Third")->animation->roll = kPi / 2;
+    rig.scene->render();
+    EXPECT_FALSE(log.contains("\"Third\" looks along"));
 }
 
 TEST(CameraTest, DestroyingTheCurrentCameraLeavesNone) {
