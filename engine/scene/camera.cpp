@@ -26,8 +26,17 @@ void Camera::render(HierarchyNode* node, HierarchyNode* /*target*/) {
     if (HierarchyNode* aim = node->target) {
         const float roll = node->animation ? node->animation->roll : 0.0f;
         const Vector3 up = TransformPoint({0, 0, 1}, MatrixRotationY(-roll));
-        view = MatrixLookAt(node->Translation(), aim->Translation(), up);
+        const Vector3 eye = node->Translation(), at = aim->Translation();
+        view = MatrixLookAt(eye, at, up);
         if (context) context->SetViewMatrix(view);
+        // Looking straight along the up axis (or at its own place) leaves the view
+        // without a side axis: the frame shows nothing. Say so once, so the person
+        // who made the scene learns why.
+        const Vector3 side = Normalize(Cross(Normalize(at - eye), up));
+        if (Dot(side, side) == 0 && !reportedBlind_) {
+            reportedBlind_ = true;
+            LogMessage("[C] \"%s\" looks along its up axis : it sees nothing", name());
+        }
     } else if (!reportedNoTarget_) {
         reportedNoTarget_ = true;
         LogMessage("[C] \"%s\" has no target : the view is left as it is", name());

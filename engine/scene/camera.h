@@ -23,7 +23,8 @@ public:
     // Builds and sets the view (from the node and the node's own target; the
     // target argument is not used), then the projection. A node without a target
     // gives no view direction: the view the context holds stays, and the camera
-    // says so once.
+    // says so once. So does a camera that looks along its up axis, whose view
+    // (kept as computed) sees nothing.
     void render(HierarchyNode* node, HierarchyNode* target) override;
 
     float nearPlane = 1;
@@ -34,6 +35,7 @@ public:
 
 private:
     bool reportedNoTarget_ = false;
+    bool reportedBlind_ = false;
 };
 
 }  // namespace ZK3D
