@@ -96,8 +96,8 @@ void LensFlare::Load(const char* fileName) {
         textureName[0] = '\0';
         const int fields = std::sscanf(line, "%1023s %f %f %f %f %f", textureName, &size, &position, &colour.r,
                                        &colour.g, &colour.b);
-        if (fields < 6)
-            LogError("[SFX] - Incomplete flare element \"%s\" in \"%s\" : missing values taken as defaults", line,
+        if (fields < 6)  // still an element, with defaults: a plain line
+            LogMessage("[SFX] - Incomplete flare element \"%s\" in \"%s\" : missing values taken as defaults", line,
                      fileName);
         auto element = std::make_unique<FlareElement>();
         element->texture = (fields >= 1 && textureName[0]) ? GetTexture(textureName) : nullptr;

@@ -206,15 +206,16 @@ int32_t OperatorKind(const char* line) {
 const char* const kShapeNames[] = {"", "point", "vector", "box", "sphere", "plane"};
 
 // The gizmo of the name in the scene, for an effect that needs the shape; a
-// missing gizmo or one of another shape is reported and gives none.
+// missing gizmo or one of another shape gives none, reported as a plain line (the
+// member is kept and does nothing, so the show goes on).
 Gizmo* FindShapedGizmo(Scene* scene, const char* name, int32_t shape, const char* effect) {
     auto* gizmo = static_cast<Gizmo*>(FindNode(scene->gizmos, name));
     if (!gizmo) {
-        LogError("[SFX-Load] PS : \"%s\" has no gizmo \"%s\" : it does nothing", effect, name);
+        LogMessage("[SFX-Load] PS : \"%s\" has no gizmo \"%s\" : it does nothing", effect, name);
         return nullptr;
     }
     if (gizmo->shape() != shape) {
-        LogError("[SFX-Load] PS : gizmo \"%s\" of \"%s\" is not a %s gizmo : it does nothing", name, effect,
+        LogMessage("[SFX-Load] PS : gizmo \"%s\" of \"%s\" is not a %s gizmo : it does nothing", name, effect,
                  kShapeNames[shape]);
         return nullptr;
     }

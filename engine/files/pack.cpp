@@ -76,8 +76,9 @@ private:
     bool scrambled_;
 };
 
+// The fault in detail, as a plain line: opening the pack reports the one error.
 std::unique_ptr<zkPackDirectory> Broken(const char* path, const char* why) {
-    LogError("[ZKP] Error : Broken Pack File \"%s\" : %s", path, why);
+    LogMessage("[ZKP] Error : Broken Pack File \"%s\" : %s", path, why);
     return nullptr;
 }
 

@@ -64,8 +64,10 @@ HRESULT LoadTextureImage(Context* context, const char* textureName, const char* 
         LogMessage("[Tex] \"%s\" - Loads texture \"%s\"", textureName, fileName);
         image = LoadThroughUtilityLibrary(device, fileName, D3DX_SF_R5G6B5);
     }
+    // Only the JPEG path's failure is an error; the utility library's paths
+    // have reported their result already, so this is a plain line.
     if (!image.surface) {
-        LogError("[Tex] Impossible to load texture %s", fileName);
+        LogMessage("[Tex] Impossible to load texture %s", fileName);
         return E_FAIL;
     }
     *surface = image.surface;

@@ -57,6 +57,12 @@ bool LogCapture::contains(const std::string& part) const {
     return false;
 }
 
+int LogCapture::level(const std::string& text) const {
+    for (const auto& r : reports())
+        if (r.text == text) return r.level;
+    return 0;
+}
+
 int LogCapture::count(const std::string& text) const {
     int n = 0;
     for (const auto& r : reports()) n += r.text == text;

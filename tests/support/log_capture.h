@@ -27,6 +27,8 @@ public:
     // True when some report's text contains part.
     bool contains(const std::string& part) const;
     int count(const std::string& text) const;
+    // The level of the first report whose text equals text exactly; 0 for none.
+    int level(const std::string& text) const;
     void clear();
 
 private:
