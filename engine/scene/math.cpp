@@ -6,7 +6,8 @@ namespace ZK3D {
 
 namespace {
 constexpr float kUnitTolerance = 0.00001f;
-constexpr float kZeroLengthSquared = 1e-10f;
+// The float just below 1e-10f: a squared length of exactly 1e-10f still normalises.
+constexpr float kZeroLengthSquared = 9.9999994e-11f;
 }  // namespace
 
 float Length(Vector3 v) { return std::sqrt(Dot(v, v)); }

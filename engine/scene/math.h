@@ -64,7 +64,7 @@ inline Vector3 Modulate(Vector3 a, Vector3 b) { return {a.x * b.x, a.y * b.y, a.
 float Length(Vector3 v);
 
 // Unchanged when the squared length is within 0.00001 of 1; all zeros when it is
-// at most 1e-10; otherwise scaled to unit length.
+// at most 9.9999994e-11 (the float below 1e-10f); otherwise scaled to unit length.
 Vector3 Normalize(Vector3 v);
 Quaternion Normalize(Quaternion q);
 

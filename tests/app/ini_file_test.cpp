@@ -32,10 +32,14 @@ std::string Get(const IniFile& ini, const char* section, const char* key, const 
 }  // namespace
 
 TEST_F(IniFileTest, NamesIgnoreCaseAndBlanksAreTrimmed) {
-    const IniFile ini = write("[General]\r\n  FullScreen =  1  \r\n[ Loading ]\nScene= data/load.zks\n");
+    const IniFile ini = write("[General]\r\n  FullScreen =  1  \r\n[ Loading ]\nScene= data/load.zks\n"
+                              "[Crlf]\r\nplain=data/a.zks\r\nquoted=\"  b  \"\r\n");
     int v = -1;
     EXPECT_EQ(ini.getInt("general", "fullscreen", v, 0), 1);
     EXPECT_EQ(Get(ini, "LOADING", "scene"), "data/load.zks");
+    // Files written on another system end their lines with CR LF: no value keeps the CR.
+    EXPECT_EQ(Get(ini, "Crlf", "plain"), "data/a.zks");
+    EXPECT_EQ(Get(ini, "Crlf", "quoted"), "  b  ");
 }
 
 TEST_F(IniFileTest, FirstMatchingSectionAndKeyWin) {

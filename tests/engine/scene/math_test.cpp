@@ -38,6 +38,14 @@ TEST(Math, NormaliseThresholds) {
     ExpectNear(Normalize(Vector3{3, 0, 4}), {0.6f, 0, 0.8f});
     // A squared length at or below 1e-10 gives zeros instead of dividing.
     ExpectNear(Normalize(Vector3{1e-6f, 0, 0}), {0, 0, 0}, 0);
+    // Just above the threshold the vector still normalises: length 1e-4, and a
+    // squared length of exactly 1e-10f (the threshold is the float below it).
+    ExpectNear(Normalize(Vector3{0, 1e-4f, 0}), {0, 1, 0});
+    const Vector3 edge{7.0000001e-06f, 7.14142834e-06f, 0};
+    ASSERT_EQ(Dot(edge, edge), 1e-10f);
+    EXPECT_NEAR(Length(Normalize(edge)), 1, 1e-6f);
+    const Quaternion q = Normalize(Quaternion{edge.x, edge.y, 0, 0});
+    EXPECT_NEAR(q.x * q.x + q.y * q.y, 1, 1e-6f);
     ExpectNear(Normalize(Quaternion{0, 0, 0, 2}), {0, 0, 0, 1});
 }
 
@@ -137,6 +145,11 @@ TEST(Math, SlerpEdgeCases) {
     // q and -q are the same rotation: the short way never leaves it.
     const Quaternion negated{-q.x, -q.y, -q.z, -q.w};
     for (float t : {0.0f, 0.5f, 1.0f}) ExpectNear(Slerp(q, negated, t), q);
+    // A negative dot product away from -1 still takes the short way: halfway from
+    // the identity to -(90 degrees about z) is 45 degrees about z, not 135.
+    const Quaternion quarter = AxisAngle({0, 0, 1}, kPi / 2);
+    ExpectNear(Slerp(Quaternion{}, {-quarter.x, -quarter.y, -quarter.z, -quarter.w}, 0.5f),
+               AxisAngle({0, 0, 1}, kPi / 4));
     // Halfway between 0 and 90 degrees about z is 45 degrees, of unit length.
     const Quaternion half = Slerp(Quaternion{}, AxisAngle({0, 0, 1}, kPi / 2), 0.5f);
     ExpectNear(half, AxisAngle({0, 0, 1}, kPi / 4));
