@@ -47,6 +47,10 @@ public:
     using SpecialNode::SpecialNode;
     virtual int32_t ElementCount() const = 0;
     virtual const FlareElement* Element(int32_t index) const = 0;
+    // Two spare operations at the end of the interface that do nothing, kept so
+    // its layout stays that of the flare interface effects are written against.
+    virtual void Spare1() {}
+    virtual void Spare2() {}
 };
 
 class LensFlare final : public LensFlareBase {
