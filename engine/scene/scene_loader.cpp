@@ -21,6 +21,7 @@
 #include "engine/scene/hierarchy_node.h"
 #include "engine/scene/light.h"
 #include "engine/scene/scene.h"
+#include "engine/scene/scene_file.h"
 #include "engine/scene/world.h"
 #include "platform/report.h"
 
@@ -31,8 +32,6 @@ namespace ZK3D {
 namespace {
 
 constexpr uint32_t kNameBuffer = 1024;
-constexpr uint8_t kStaticScene = 0x2A;
-constexpr uint8_t kAnimatedScene = 0x40;
 
 // Smallest record of each kind, for checking counts against the bytes left:
 // names are at least their NUL byte.
@@ -157,7 +156,7 @@ bool SceneReader::CheckCount(int32_t count, uint64_t each, const char* what) {
 
 Scene* SceneReader::ReadScene() {
     char magic[3] = {};
-    if (file_.Read(magic, 1, 3) != 3 || std::memcmp(magic, "ZKS", 3) != 0) {
+    if (file_.Read(magic, 1, 3) != 3 || std::memcmp(magic, kSceneFileMagic, 3) != 0) {
         LogError("[Load] Error not ZKS header found");
         return nullptr;
     }

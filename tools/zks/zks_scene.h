@@ -28,6 +28,8 @@
 #include <variant>
 #include <vector>
 
+#include "engine/scene/scene_file.h"
+
 namespace zks {
 
 struct Vec3 {
@@ -47,7 +49,7 @@ struct Color {
 };
 constexpr Color Rgb(float r, float g, float b) { return {r, g, b, 1.0f}; }
 
-enum class SceneKind : uint8_t { Static = 0x2A, Animated = 0x40 };
+enum class SceneKind : uint8_t { Static = ZK3D::kStaticScene, Animated = ZK3D::kAnimatedScene };
 
 // The 60-byte transform record of a hierarchy node. A point is turned into the
 // scale axes, scaled, turned back, rotated, scaled uniformly and moved.

@@ -16,6 +16,8 @@
 namespace zks {
 namespace {
 
+constexpr std::array<char, 3> kMagic{ZK3D::kSceneFileMagic[0], ZK3D::kSceneFileMagic[1], ZK3D::kSceneFileMagic[2]};
+
 class ByteSink {
 public:
     explicit ByteSink(std::vector<uint8_t>& out) : out_(out) {}
@@ -256,7 +258,7 @@ bool WriteScene(const Scene& s, std::vector<uint8_t>& out, std::string* error) {
 
     std::vector<uint8_t> bytes;
     ByteSink sink(bytes);
-    const std::array<char, 3> magic = s.raw.magic.value_or(std::array<char, 3>{'Z', 'K', 'S'});
+    const std::array<char, 3> magic = s.raw.magic.value_or(kMagic);
     for (char c : magic) sink.U8(uint8_t(c));
     sink.U8(s.raw.kindByte.value_or(uint8_t(s.kind)));
     sink.Str(s.name);
@@ -435,7 +437,7 @@ void CheckCount(Problems& p, const char* what, const std::optional<int32_t>& val
 std::vector<std::string> ValidateScene(const Scene& s) {
     Problems p;
     const RawOverrides& raw = s.raw;
-    if (raw.magic && *raw.magic != std::array<char, 3>{'Z', 'K', 'S'}) p.Add("magic is not ZKS");
+    if (raw.magic && *raw.magic != kMagic) p.Add("magic is not ZKS");
     if (raw.kindByte && *raw.kindByte != uint8_t(s.kind))
         p.Add("scene kind byte " + std::to_string(*raw.kindByte) + " differs from the model's");
     if (s.kind != SceneKind::Static && s.kind != SceneKind::Animated)
