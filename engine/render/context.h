@@ -146,6 +146,9 @@ private:
     IDirect3DDevice7* device_ = nullptr;
     IDirectDraw7* ddraw_ = nullptr;
     IDirectDrawSurface7* zbuffer_ = nullptr;
+    // A word for diagnostic switches of the renderer. It stays in the context's
+    // record, but nothing in the program sets it: no debug drawing is built in,
+    // so it is always 0.
     uint32_t debugWord_ = 0;
     RenderFlags appliedFlags_ = 0;
     std::vector<RenderFlags> flagStack_ = std::vector<RenderFlags>(kFlagStackCapacity, kDefaultRenderFlags);

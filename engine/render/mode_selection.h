@@ -5,7 +5,9 @@
 // Process-wide, as the display is: written at start-up before the context is
 // made, read by the context (size, full screen, software or hardware raster).
 // Nothing in the program enumerates drivers: start-up selects 640 x 480 x 32
-// directly, so the table holds only the mode SelectMode writes.
+// directly, so the table holds only the mode SelectMode writes. The table stays
+// for code that wants to offer a choice of drivers and modes (an enumeration
+// of the GL device's outputs would fill it); the demo itself never needs one.
 #pragma once
 
 #include <array>
