@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The objects each scene's script looks up.
-struct SceneSpec {
+struct SceneRecipe {
     const char* file;
     std::vector<const char*> cameras;
     std::vector<const char*> pointGizmos;  // flare sources
@@ -28,7 +28,7 @@ struct SceneSpec {
     bool emitter = false;                  // a vector gizmo "Emitter" for the .pfd
 };
 
-const SceneSpec kScenes[] = {
+const SceneRecipe kScenes[] = {
     {"jungle.zks", {"IntroCam1", "IntroCam2", "MainCam"}, {}, {}},
     {"cavern.zks", {"MainCam"}, {"lens1", "lens3"}, {"LightMat"}, true},
     {"forest.zks", {"ForwardCam", "StrafeCam"}, {}, {}},
@@ -57,7 +57,7 @@ zks::Node PlaceNode(const std::string& name, const std::string& parent, zks::Vec
 // A scene of `seconds` at `fps`: a lit, textured floor and box, its cameras
 // circling the box, its gizmos and materials. The engine's world is z-up (a
 // camera without roll has (0, 0, 1) as its up vector).
-zks::Scene MakeScene(const std::string& name, const SceneSpec& spec, int index, float seconds, int fps) {
+zks::Scene MakeScene(const std::string& name, const SceneRecipe& recipe, int index, float seconds, int fps) {
     zks::Scene s;
     s.kind = zks::SceneKind::Animated;
     s.name = name;
@@ -73,7 +73,7 @@ zks::Scene MakeScene(const std::string& name, const SceneSpec& spec, int index, 
     floor.texture = zks::TextureRef{"mini_checker", "data/checker.dds"};
     floor.diffuse = zks::Rgb(0.8f, 0.8f, 0.8f);
     s.materials.push_back(floor);
-    for (const char* m : spec.materials) {
+    for (const char* m : recipe.materials) {
         zks::Material named;
         named.name = m;
         named.diffuse = zks::Rgb(1, 0.6f, 0.2f);
@@ -88,7 +88,7 @@ zks::Scene MakeScene(const std::string& name, const SceneSpec& spec, int index, 
     s.meshes.push_back(ground);
     zks::Mesh box = zks::BoxMesh({4, 4, 4});
     box.name = "Box";
-    box.material = spec.materials.empty() ? floorMaterial : spec.materials.front();
+    box.material = recipe.materials.empty() ? floorMaterial : recipe.materials.front();
     s.meshes.push_back(box);
 
     zks::Light sun;
@@ -101,13 +101,13 @@ zks::Scene MakeScene(const std::string& name, const SceneSpec& spec, int index, 
     target.name = "Target";
     target.shape = zks::PointShape{};
     s.gizmos.push_back(target);
-    for (const char* g : spec.pointGizmos) {
+    for (const char* g : recipe.pointGizmos) {
         zks::Gizmo p;
         p.name = g;
         p.shape = zks::PointShape{};
         s.gizmos.push_back(p);
     }
-    if (spec.emitter) {
+    if (recipe.emitter) {
         zks::Gizmo e;
         e.name = "Emitter";
         e.shape = zks::VectorShape{{0, 0, 0}, {0, 0, 1}};
@@ -120,17 +120,17 @@ zks::Scene MakeScene(const std::string& name, const SceneSpec& spec, int index, 
     s.nodes.push_back(PlaceNode("Sun", "Root", {0, 0, 20}));
     s.nodes.push_back(PlaceNode("Target", "Root", {0, 0, 2}));
     float z = 4;
-    for (const char* g : spec.pointGizmos) s.nodes.push_back(PlaceNode(g, "Root", {3, 3, z++}));
-    if (spec.emitter) s.nodes.push_back(PlaceNode("Emitter", "Root", {0, 0, 4}));
+    for (const char* g : recipe.pointGizmos) s.nodes.push_back(PlaceNode(g, "Root", {3, 3, z++}));
+    if (recipe.emitter) s.nodes.push_back(PlaceNode("Emitter", "Root", {0, 0, 4}));
     const float last = float(s.animation.lastFrame);
-    for (size_t c = 0; c < spec.cameras.size(); ++c) {
+    for (size_t c = 0; c < recipe.cameras.size(); ++c) {
         zks::Camera cam;
-        cam.name = spec.cameras[c];
+        cam.name = recipe.cameras[c];
         cam.target = "Target";
         cam.farPlane = 200;
         s.cameras.push_back(cam);
         const float a = 0.6f * float(c);
-        zks::Node n = PlaceNode(spec.cameras[c], "Root", {});
+        zks::Node n = PlaceNode(recipe.cameras[c], "Root", {});
         n.controller = zks::Controller::LookAt;
         zks::KeyTrack track;
         track.valueType = zks::ValueType::Position;
@@ -184,10 +184,10 @@ bool WriteMiniDemo(const std::string& directory, const MiniDemoOptions& options,
     zks::Scene loading = MakeScene("Loading", {"loading.zks", {"MainCam"}, {}, {}}, 0, 0.5f, 30);
     if (!zks::SaveScene(loading, (data / "loading.zks").string(), error)) return false;
     for (int i = 0; i < 10; ++i) {
-        const SceneSpec& spec = kScenes[i];
+        const SceneRecipe& recipe = kScenes[i];
         if (i == options.missingScene) continue;
-        zks::Scene s = MakeScene(spec.file, spec, i, options.sceneSeconds, options.framesPerSecond);
-        if (!zks::SaveScene(s, (data / spec.file).string(), error)) return false;
+        zks::Scene s = MakeScene(recipe.file, recipe, i, options.sceneSeconds, options.framesPerSecond);
+        if (!zks::SaveScene(s, (data / recipe.file).string(), error)) return false;
     }
 
     // Textures, font, effect descriptions.

@@ -261,6 +261,25 @@ TEST(TransparentFaces, AreDrawnFarthestFirstWithTheirOwnMatricesAndMaterials) {
     EXPECT_EQ(draws[2].indices, (std::vector<WORD>{0, 1, 2}));
 }
 
+TEST(TransparentFaces, UnderAMovedParentSortAndDrawAtTheirWorldPlace) {
+    SceneRig rig;
+    rig.AddMaterial("Glass", flags::WithBlend(kDefaultRenderFlags | flags::kSorted, flags::kBlendTransparent));
+    Mesh* a = rig.AddMesh("A", "Glass");
+    Mesh* b = rig.AddMesh("B", "Glass");
+    rig.Place("", "Root");
+    rig.Place("Root", "Far", {0, 0, 10});
+    rig.Place("Far", "A", {0, 0, 5});  // 15 away in the world: nearer than B by its own place only
+    rig.Place("Root", "B", {0, 0, 9});
+    CompileWorld(rig.world.get());
+    rig.platform.device().draws().clear();
+    rig.scene->render();
+    auto& draws = rig.platform.device().draws();
+    ASSERT_EQ(draws.size(), 2u);
+    EXPECT_EQ(draws[0].buffer, a->vertexBuffer());
+    EXPECT_FLOAT_EQ(TranslationZ(draws[0].world), 15);
+    EXPECT_EQ(draws[1].buffer, b->vertexBuffer());
+}
+
 TEST(TransparentFaces, AMeshPlacedTwiceQueuesTwoIndependentSets) {
     SceneRig rig;
     rig.AddMaterial("Glass", kDefaultRenderFlags | flags::kSorted);
