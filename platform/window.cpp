@@ -7,6 +7,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/report.h"
+
 namespace platform {
 
 namespace {
@@ -70,17 +72,19 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
         return nullptr;
     }
     if (!VideoInit(error)) return nullptr;
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (desc.fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    // Made windowed and then switched: on X11 with no window manager a window
+    // created full screen keeps its requested size.
     SDL_Window* w = SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     desc.width, desc.height, flags);
+                                     desc.width, desc.height, SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!w) {
         if (error) *error = SDL_GetError();
         VideoQuit();
         return nullptr;
     }
+    std::unique_ptr<Window> window(new Window(w, desc.width, desc.height));
+    if (desc.fullscreen) window->SetFullscreen(true);
     SDL_RaiseWindow(w);
-    return std::unique_ptr<Window>(new Window(w, desc.fullscreen));
+    return window;
 }
 
 Window::~Window() {
@@ -110,7 +114,25 @@ bool Window::PollEvent(Event* event) {
 }
 
 void Window::SetFullscreen(bool fullscreen) {
-    SDL_SetWindowFullscreen(static_cast<SDL_Window*>(window_), fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    if (fullscreen == fullscreen_) return;
+    auto* w = static_cast<SDL_Window*>(window_);
+    if (fullscreen) {
+        // Full screen on the desktop mode is a request to the window manager. With
+        // none (a bare X server, a kiosk) the window would keep its size while SDL
+        // reports the desktop's; covering the display first makes it true anyway.
+        SDL_Rect bounds;
+        const int display = SDL_GetWindowDisplayIndex(w);
+        if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0) {
+            SDL_SetWindowPosition(w, bounds.x, bounds.y);
+            SDL_SetWindowSize(w, bounds.w, bounds.h);
+        }
+        if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            LogMessage("[GL] Cannot go full screen: %s", SDL_GetError());
+    } else {
+        SDL_SetWindowFullscreen(w, 0);
+        SDL_SetWindowSize(w, windowedWidth_, windowedHeight_);
+        SDL_SetWindowPosition(w, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    }
     fullscreen_ = fullscreen;
 }
 

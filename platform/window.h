@@ -51,6 +51,8 @@ public:
 
     // Takes the next pending event; false when none is waiting.
     bool PollEvent(Event* event);
+    // Covers the window's display, with or without a window manager; back to
+    // windowed, the window takes its first size again, centred.
     void SetFullscreen(bool fullscreen);
     bool Fullscreen() const { return fullscreen_; }
     // Size of the drawable area in pixels (the window may be larger than 640 x 480).
@@ -59,9 +61,10 @@ public:
     void* NativeHandle() const { return window_; }
 
 private:
-    explicit Window(void* window, bool fullscreen) : window_(window), fullscreen_(fullscreen) {}
+    Window(void* window, int width, int height) : window_(window), windowedWidth_(width), windowedHeight_(height) {}
     void* window_;
-    bool fullscreen_;
+    int windowedWidth_, windowedHeight_;
+    bool fullscreen_ = false;
 };
 
 // True when a display is available for windows.

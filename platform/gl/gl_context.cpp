@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/gl/window_drawable.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
@@ -324,8 +325,9 @@ HRESULT Context::UpdateFrame(DWORD flags) {
     if (!device_ || !MakeCurrent()) return D3DXERR_BADD3DXCONTEXT;
     if (sdlContext_) {
         auto* window = static_cast<SDL_Window*>(sdlWindow_);
+        // Asked every frame: the window can change size, or go full screen, at any time.
         int width = 0, height = 0;
-        SDL_GL_GetDrawableSize(window, &width, &height);
+        CurrentDrawableSize(window, &width, &height);
         if (!device_->Present(backBuffer_, width, height)) return D3DXERR_BADD3DXCONTEXT;
         const int interval = (flags & D3DX_UPDATE_NOVSYNC) ? 0 : 1;
         if (interval != swapInterval_) {
@@ -343,7 +345,7 @@ HRESULT Context::UpdateFrame(DWORD flags) {
 bool Context::ReadWindow(std::vector<uint32_t>* pixels, int* width, int* height) {
     if (!sdlContext_ || !pixels || !device_ || !MakeCurrent()) return false;
     int w = 0, h = 0;
-    SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(sdlWindow_), &w, &h);
+    CurrentDrawableSize(sdlWindow_, &w, &h);
     if (w <= 0 || h <= 0) return false;
     // The window's framebuffer as UpdateFrame fills it, read from the back buffer
     // before any swap: front buffers cannot be read back on every X server.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -226,6 +227,56 @@ TEST_F(WholeDemo, OpensItsWindowUnderXvfbAndEndsOnEscape) {
     int lit = 0;
     for (size_t p = 0; p < rgb.size(); p += 3) lit += (rgb[p] + rgb[p + 1] + rgb[p + 2]) > 60;
     EXPECT_GT(lit, 640 * 480 / 10);  // the demo drew into its window
+}
+
+TEST_F(WholeDemo, FullScreenWithoutAWindowManagerLetterboxesTheWholeFrame) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    MiniDemoOptions options;
+    options.sceneSeconds = 30;
+    Write(options);
+    // xvfb-run starts no window manager: only velmoor sizes its window. The
+    // screen is taken a few times, as the show fades through black now and then.
+    constexpr int kShots = 4;
+    const fs::path codes = dir_ / "codes.txt";
+    const std::string tool = std::string(X11_WINDOW_TOOL) + " --title Velmoor --wait 30 ";
+    std::string script = std::string("SDL_AUDIODRIVER=dummy ") + VELMOOR_BINARY + " --data " + dir_.string() +
+                         " --fullscreen >" + (dir_ / "stdout.txt").string() + " 2>" +
+                         (dir_ / "stderr.txt").string() + " & pid=$!; ok=0; ";
+    const auto shotPath = [&](int shot) { return dir_ / ("screen" + std::to_string(shot) + ".png"); };
+    for (int shot = 0; shot < kShots; ++shot)
+        script += tool + "--settle 1.5 --screen --screenshot " + shotPath(shot).string() + " || ok=1; ";
+    script += tool + "--settle 0 --escape || ok=1; wait $pid; echo \"$ok $?\" >" + codes.string();
+    const std::string command = "xvfb-run -a -s '-screen 0 1280x720x24' sh -c '" + script + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadAll(codes), "0 0\n") << ReadAll(dir_ / "stderr.txt");
+
+    // 640 x 480 scaled to 960 x 720 fills x 160 to 1120; the bars stay black.
+    int filled = 0;
+    for (int shot = 0; shot < kShots; ++shot) {
+        const std::string name = shotPath(shot).filename().string();
+        std::vector<uint8_t> rgb;
+        int w = 0, h = 0;
+        ASSERT_TRUE(platform::ReadImageRgb(shotPath(shot).string(), &rgb, &w, &h)) << name;
+        ASSERT_EQ(w, 1280);
+        ASSERT_EQ(h, 720);
+        // The share of pixels in [x0, x1) x [y0, y1) that are not black.
+        auto lit = [&](int x0, int x1, int y0, int y1) {
+            int count = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const uint8_t* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
+                    count += std::max({p[0], p[1], p[2]}) > 16;
+                }
+            return double(count) / ((x1 - x0) * (y1 - y0));
+        };
+        EXPECT_EQ(lit(0, 158, 0, 720), 0) << name << ": the left bar is not black";
+        EXPECT_EQ(lit(1122, 1280, 0, 720), 0) << name << ": the right bar is not black";
+        // Every edge of the frame shows the picture (a cropped or unscaled one
+        // leaves black there).
+        filled += std::min({lit(160, 166, 0, 720), lit(1114, 1120, 0, 720), lit(160, 1120, 0, 6),
+                            lit(160, 1120, 714, 720)}) > 0.9;
+    }
+    EXPECT_GT(filled, 0) << "no picture reached every edge of the 960 x 720 frame";
 }
 
 TEST_F(WholeDemo, MissingDataGivesOneClearLine) {

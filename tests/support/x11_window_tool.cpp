@@ -1,9 +1,10 @@
-// A small X11 helper for the windowed smoke test: waits for a top-level window
-// with a given title, optionally saves its picture as PNG, and optionally sends
-// it an Escape key press, the way a user would end the demo.
+// A small X11 helper for the smoke tests under Xvfb: waits for a top-level
+// window with a given title, optionally saves its picture (or, with --screen,
+// the whole screen's) as PNG, and optionally sends it an Escape key press, the
+// way a user would end the demo.
 //
 //   x11_window_tool --title Velmoor [--wait SECONDS] [--settle SECONDS]
-//                   [--screenshot FILE.png] [--escape]
+//                   [--screenshot FILE.png] [--screen] [--escape]
 // Exit codes: 0 done, 1 no such window in time, 2 bad arguments.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -78,7 +79,7 @@ void SendEscape(Display* display, Window window) {
 int main(int argc, char** argv) {
     std::string title, screenshot;
     double wait = 10, settle = 1;
-    bool escape = false;
+    bool escape = false, screen = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--title" && i + 1 < argc)
@@ -91,8 +92,12 @@ int main(int argc, char** argv) {
             screenshot = argv[++i];
         else if (a == "--escape")
             escape = true;
+        else if (a == "--screen")
+            screen = true;
         else {
-            std::fprintf(stderr, "usage: x11_window_tool --title T [--wait S] [--settle S] [--screenshot F] [--escape]\n");
+            std::fprintf(stderr,
+                         "usage: x11_window_tool --title T [--wait S] [--settle S] [--screenshot F] [--screen] "
+                         "[--escape]\n");
             return 2;
         }
     }
@@ -110,7 +115,8 @@ int main(int argc, char** argv) {
     }
     usleep(useconds_t(settle * 1e6));  // let the demo draw a few frames
     int code = 0;
-    if (!screenshot.empty() && !SavePicture(display, window, screenshot)) code = 1;
+    if (!screenshot.empty() && !SavePicture(display, screen ? DefaultRootWindow(display) : window, screenshot))
+        code = 1;
     if (escape) SendEscape(display, window);
     XCloseDisplay(display);
     return code;
