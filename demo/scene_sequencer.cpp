@@ -1,6 +1,7 @@
 #include "demo/scene_sequencer.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "demo/script_factory.h"
 #include "demo/timing.h"
@@ -63,14 +64,17 @@ bool SceneSequencer::startSceneLoad(Demo& demo, int index) {
 }
 
 int SceneSequencer::nextLoadStep(const Demo& demo) const {
+    // The "step_scene%d" keys, up to the first missing (0) one, are the list of steps.
+    std::vector<int> steps;
     for (int n = 0;; ++n) {
         char key[32];
         std::snprintf(key, sizeof key, "step_scene%d", n);
         int step = 0;
         demo.config.getInt("Loading", key, step, 0);
-        if (step == 0) return loadStep;
-        if (step > loadStep) return step;
+        if (step == 0) break;
+        steps.push_back(step);
     }
+    return timing::NextLoadStep(steps, loadStep);
 }
 
 void SceneSequencer::loadingStep(Demo& demo) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/demo.h"
 #include "platform/sound.h"
 
 namespace fs = std::filesystem;
@@ -135,4 +136,30 @@ TEST_F(MusicClockTest, DecodesToAWavFileOfTheRightLength) {
     EXPECT_EQ((fs::file_size(wav) - 44) / 4, samples + 735);
     EXPECT_FALSE(platform::DecodeToWav(Path("absent.mp3").c_str(), wav.c_str(), 44100, 0, &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(MusicClockTest, OnlyTheFirstSceneRewindsTheDemosMusic) {
+    // The demo plays the tone on SDL's dummy driver, which consumes it in real time.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const std::string ini = Path("vlm.ini");
+    std::ofstream(ini) << "[Music]\nfilename=" << Path("tone.mp3") << "\n";
+    Demo demo;
+    demo.config.setPath(ini.c_str());
+    demo.startMusic();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (demo.musicTime() < 0.6f && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const float played = demo.musicTime();
+    ASSERT_GE(played, 0.6f);
+    for (int scene = 1; scene <= 8; ++scene) {
+        demo.restartMusic(scene);
+        EXPECT_GE(demo.musicTime(), played) << "scene " << scene;
+    }
+    demo.restartMusic(0);
+    const float rewound = demo.musicTime();
+    EXPECT_LT(rewound, 0.3f);
+    // Not left paused: it plays on from the start.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_GT(demo.musicTime(), rewound);
+    demo.stopMusic();
 }

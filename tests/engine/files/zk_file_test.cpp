@@ -29,6 +29,17 @@ protected:
     fs::path dir_;
 };
 
+// How many of the process's open file descriptors refer to path.
+int DescriptorsOn(const fs::path& path) {
+    int count = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const fs::path target = fs::read_symlink(fd.path(), error);
+        count += !error && fs::equivalent(target, path, error);
+    }
+    return count;
+}
+
 // Runs a check on the same bytes as a disk file and as a memory file.
 template <class Check>
 void OnBothKinds(const std::string& path, const std::string& bytes, Check check) {
@@ -171,14 +182,19 @@ TEST_F(ZkFileTest, InMemoryTurnsADiskFileIntoAMemoryFileOfTheSameBytes) {
     std::string bytes(3000, '\0');
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(i * 7);
     const std::string path = write("m.bin", bytes);
+    {
+        auto disk = zkOpenFile(path.c_str(), DiskFirst);
+        ASSERT_TRUE(disk);
+        EXPECT_EQ(DescriptorsOn(path), 1);  // a disk file keeps its stream open
+    }
     auto f = zkOpenFile(path.c_str(), InMemory);
     ASSERT_TRUE(f);
     EXPECT_EQ(f->Kind(), zkMemoryFileKind);
     ASSERT_EQ(f->Size(), bytes.size());
     EXPECT_EQ(std::memcmp(f->Handle(), bytes.data(), bytes.size()), 0);
     EXPECT_TRUE(log.has("[ZKF] \"" + path + "\" File found on HD loaded in memory"));
-    // The disk stream was released: the file can be removed and the copy still reads.
-    fs::remove(path);
+    // The disk stream was closed once the bytes were copied.
+    EXPECT_EQ(DescriptorsOn(path), 0);
     char first[2];
     EXPECT_EQ(f->Read(first, 1, 2), 2u);
     EXPECT_EQ(first[1], char(7));
