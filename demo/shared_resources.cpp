@@ -28,6 +28,9 @@ FlashLayer* Demo::flashLayer() {
     if (!r.flash) {
         r.flash = std::make_unique<FlashLayer>();
         r.flash->setRect(0, 0, 640, 480);
+        // The layer's base colour is full white; the earth draws the shared layer
+        // at whatever level it holds, so a show started there would begin white.
+        r.flash->setLevel(0);
     }
     return r.flash.get();
 }

@@ -264,9 +264,13 @@ TEST_F(ScriptTest, EachScriptOpensAndClosesWithItsOwnLayer) {
 TEST_F(ScriptTest, TheEarthsBeatsDriveItsBlurAndAWeakFlash) {
     Config("[Earth]\nsyncfx_flash=12 20\nsyncfx_flashlength=0.5\n");
     auto earth = Start(6, {});
-    demo_.flashLayer()->setLevel(0.6f);  // as the previous script left it
     auto& draws = rig_.platform.device().draws();
     auto& log = rig_.platform.log();
+    // Played first (--start-scene), no script has set the flash: it adds nothing.
+    const size_t first = draws.size();
+    CameraAt(*earth, 1);
+    EXPECT_EQ(LayersAt(OverlaysSince(draws, first), 0), "W");
+    demo_.flashLayer()->setLevel(0.6f);  // as a previous script leaves it
     struct Case {
         float t;
         int copies;           // zoomed copies the blur adds: 10 x its factor
