@@ -165,6 +165,58 @@ struct D3DVERTEXBUFFERDESC {
     DWORD dwNumVertices;
 };
 
+struct GUID {
+    DWORD Data1;
+    WORD Data2, Data3;
+    BYTE Data4[8];
+};
+
+// What a device can do with one kind of primitive (lines or triangles).
+struct D3DPRIMCAPS {
+    DWORD dwSize;  // 56
+    DWORD dwMiscCaps;
+    DWORD dwRasterCaps;
+    DWORD dwZCmpCaps;
+    DWORD dwSrcBlendCaps;
+    DWORD dwDestBlendCaps;
+    DWORD dwAlphaCmpCaps;
+    DWORD dwShadeCaps;
+    DWORD dwTextureCaps;  // D3DPTEXTURECAPS_*
+    DWORD dwTextureFilterCaps;
+    DWORD dwTextureBlendCaps;
+    DWORD dwTextureAddressCaps;
+    DWORD dwStippleWidth;
+    DWORD dwStippleHeight;
+};
+
+// The device's capabilities as GetCaps reports them.
+struct D3DDEVICEDESC7 {
+    DWORD dwDevCaps;
+    D3DPRIMCAPS dpcLineCaps;
+    D3DPRIMCAPS dpcTriCaps;
+    DWORD dwDeviceRenderBitDepth;
+    DWORD dwDeviceZBufferBitDepth;
+    DWORD dwMinTextureWidth, dwMinTextureHeight;
+    DWORD dwMaxTextureWidth, dwMaxTextureHeight;
+    DWORD dwMaxTextureRepeat;
+    DWORD dwMaxTextureAspectRatio;
+    DWORD dwMaxAnisotropy;
+    D3DVALUE dvGuardBandLeft, dvGuardBandTop, dvGuardBandRight, dvGuardBandBottom;
+    D3DVALUE dvExtentsAdjust;
+    DWORD dwStencilCaps;
+    DWORD dwFVFCaps;  // low 16 bits: texture-coordinate sets a vertex may carry
+    DWORD dwTextureOpCaps;
+    WORD wMaxTextureBlendStages;
+    WORD wMaxSimultaneousTextures;
+    DWORD dwMaxActiveLights;
+    D3DVALUE dvMaxVertexW;
+    GUID deviceGUID;
+    WORD wMaxUserClipPlanes;
+    WORD wMaxVertexBlendMatrices;
+    DWORD dwVertexProcessingCaps;
+    DWORD dwReserved1, dwReserved2, dwReserved3, dwReserved4;
+};
+
 struct DDBLTFX;  // not used by the engine; Blt takes none
 
 static_assert(sizeof(D3DLIGHT7) == 104);
@@ -173,6 +225,10 @@ static_assert(sizeof(D3DVIEWPORT7) == 24);
 static_assert(sizeof(D3DMATRIX) == 64);
 static_assert(sizeof(DDPIXELFORMAT) == 32);
 static_assert(offsetof(D3DLIGHT7, dvPosition) == 52 && offsetof(D3DLIGHT7, dvPhi) == 100);
+static_assert(sizeof(D3DPRIMCAPS) == 56 && offsetof(D3DPRIMCAPS, dwTextureCaps) == 32);
+static_assert(sizeof(D3DDEVICEDESC7) == 236);
+static_assert(offsetof(D3DDEVICEDESC7, dpcTriCaps) == 60 && offsetof(D3DDEVICEDESC7, dwMaxTextureWidth) == 132);
+static_assert(offsetof(D3DDEVICEDESC7, deviceGUID) == 196 && offsetof(D3DDEVICEDESC7, dwReserved4) == 232);
 
 // ---------------------------------------------------------------- render states
 
@@ -339,6 +395,20 @@ enum D3DTEXTURETRANSFORMFLAGS : DWORD {
     D3DTTFF_COUNT4 = 4,
     D3DTTFF_PROJECTED = 256,
 };
+
+// D3DPRIMCAPS::dwTextureCaps bits.
+constexpr DWORD D3DPTEXTURECAPS_PERSPECTIVE = 0x1;
+constexpr DWORD D3DPTEXTURECAPS_POW2 = 0x2;        // sides must be powers of two
+constexpr DWORD D3DPTEXTURECAPS_ALPHA = 0x4;
+constexpr DWORD D3DPTEXTURECAPS_TRANSPARENCY = 0x8;
+constexpr DWORD D3DPTEXTURECAPS_BORDER = 0x10;
+constexpr DWORD D3DPTEXTURECAPS_SQUAREONLY = 0x20;  // width must equal height
+constexpr DWORD D3DPTEXTURECAPS_TEXREPEATNOTSCALEDBYSIZE = 0x40;
+constexpr DWORD D3DPTEXTURECAPS_ALPHAPALETTE = 0x80;
+constexpr DWORD D3DPTEXTURECAPS_NONPOW2CONDITIONAL = 0x100;
+constexpr DWORD D3DPTEXTURECAPS_PROJECTED = 0x400;
+constexpr DWORD D3DPTEXTURECAPS_CUBEMAP = 0x800;
+constexpr DWORD D3DPTEXTURECAPS_COLORKEYBLEND = 0x1000;
 
 constexpr int kMaxTextureStages = 8;
 constexpr int kMaxLights = 8;
@@ -528,6 +598,9 @@ constexpr HRESULT D3DENUMRET_OK = 1;
 
 class IDirect3DDevice7 : public IUnknownLike {
 public:
+    // Fills the whole description; what the utility library consults when it
+    // sizes textures (power-of-two or square-only devices, the largest side).
+    virtual HRESULT GetCaps(D3DDEVICEDESC7* desc) = 0;
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;
     virtual HRESULT Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z, DWORD stencil) = 0;

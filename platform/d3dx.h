@@ -89,17 +89,20 @@ HRESULT D3DXCreateContext(DWORD deviceIndex, DWORD flags, HWND window, DWORD wid
 
 HRESULT D3DXCreateMatrixStack(DWORD flags, ID3DXMatrixStack** stack);
 
-// A texture of the requested size and format (each adjusted in place to what the
-// device accepts: sizes rounded up to powers of two, a format the device lists),
-// with a full mip chain unless D3DX_TEXTURE_NOMIPMAP is in *flags (or *mipCount
-// asks for fewer levels). Null pointers for flags, sizes, format or mipCount mean
-// defaults.
+// A texture of the requested size and format, each adjusted in place to what the
+// device's caps accept: the size is kept, except that a D3DPTEXTURECAPS_POW2
+// device gets each side rounded up to a power of two, a SQUAREONLY one a square,
+// and no side passes the device's largest; the format becomes one the device
+// lists. A full mip chain unless D3DX_TEXTURE_NOMIPMAP is in *flags (or
+// *mipCount asks for fewer levels). Null pointers for flags, sizes, format or
+// mipCount mean defaults.
 HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, DWORD* height,
                           D3DX_SURFACEFORMAT* format, void* palette, IDirectDrawSurface7** texture,
                           DWORD* mipCount);
 
 // As D3DXCreateTexture with the image file's size (width/height 0 or D3DX_DEFAULT),
-// the image scaled into the surface with the filter and converted to the format.
+// the image converted to the format (and scaled with the filter when the surface's
+// size differs from the image's).
 // Reads BMP, PNG, TGA, GIF, PSD, HDR, PIC, PNM and DDS through the platform's
 // decoders; D3DXERR_UNSUPPORTEDFILEFORMAT for anything else.
 HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD* width, DWORD* height,

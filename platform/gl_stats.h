@@ -1,6 +1,7 @@
 // Counters and diagnostics of the OpenGL device, for benchmarks, tests, tools and
-// a stats overlay: what a frame cost in GL work, which driver renders, and the
-// window's pixels after presenting.
+// a stats overlay: what a frame cost in GL work, which driver renders, the
+// window's pixels after presenting, and a switch that makes the device pose as
+// one with texture-size restrictions.
 //
 // Works only on the objects platform/gl makes; for any other device (a recording
 // test device) the calls report nothing. Includes no GL header.
@@ -28,6 +29,11 @@ struct GlStats {
 // any other device.
 bool GetGlStats(IDirect3DDevice7* device, GlStats* stats);
 void ResetGlStats(IDirect3DDevice7* device);
+
+// Makes the GL device report the D3DPTEXTURECAPS_POW2 and / or SQUAREONLY bits
+// of textureCaps (0 lifts them again), so texture creation sizes as it would
+// for such a device; false for any other device.
+bool SetGlTextureRestrictions(IDirect3DDevice7* device, DWORD textureCaps);
 
 // The GL renderer of the device (for example "llvmpipe (LLVM 15.0.6, 256 bits)");
 // empty for any other device.

@@ -1,9 +1,11 @@
 // The utility library's texture creation: D3DXCreateTexture and
 // D3DXCreateTextureFromFile on the GL device.
 //
-// Sizes become powers of two (at most kMaxTextureSide), formats one the device
-// lists; images are read with stb_image (BMP, PNG, TGA, GIF, PSD, HDR, PIC, PNM,
-// JPEG) or as DDS by the platform, stretched to the surface with the filter and
+// Sizes are kept unless the device's caps say otherwise (powers of two on a
+// D3DPTEXTURECAPS_POW2 device, square on a SQUAREONLY one, never past its
+// largest side); formats become one the device lists. Images are read with
+// stb_image (BMP, PNG, TGA, GIF, PSD, HDR, PIC, PNM, JPEG) or as DDS by the
+// platform, stretched to the surface with the filter when the size changed and
 // converted; mip levels are reduced from the level above with the same filter.
 // Safe from the scene-loader thread: it creates and locks surfaces, nothing more.
 //
@@ -29,15 +31,46 @@ namespace platform::gl {
 
 namespace {
 
-constexpr DWORD kMaxTextureSide = 4096;
 constexpr DWORD kDefaultTextureSide = 256;
 constexpr long kMaxFileBytes = 256L << 20;
 constexpr uint64_t kMaxImagePixels = uint64_t(1) << 26;
 
+// What texture sizing needs from the device's caps.
+struct SizeRules {
+    bool pow2 = false, square = false;
+    DWORD maxWidth = 0, maxHeight = 0;  // 0: no limit reported
+};
+
+SizeRules RulesOf(IDirect3DDevice7* device) {
+    D3DDEVICEDESC7 caps{};
+    SizeRules rules;
+    if (FAILED(device->GetCaps(&caps))) return rules;
+    rules.pow2 = caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2;
+    rules.square = caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY;
+    rules.maxWidth = caps.dwMaxTextureWidth;
+    rules.maxHeight = caps.dwMaxTextureHeight;
+    return rules;
+}
+
 DWORD RoundUpPow2(DWORD v) {
     DWORD p = 1;
-    while (p < v && p < kMaxTextureSide) p <<= 1;
+    while (p < v && p < (DWORD(1) << 31)) p <<= 1;
     return p;
+}
+
+DWORD RoundDownPow2(DWORD v) {
+    DWORD p = 1;
+    while (p <= v / 2) p <<= 1;
+    return p;
+}
+
+// A side the device takes: the request, rounded up on power-of-two devices and
+// kept within the largest side (itself rounded down there).
+DWORD FitSide(DWORD side, const SizeRules& rules, DWORD max) {
+    side = std::max<DWORD>(side, 1);
+    if (rules.pow2) side = RoundUpPow2(side);
+    if (max > 0) side = std::min(side, rules.pow2 ? RoundDownPow2(max) : max);
+    return side;
 }
 
 // The device format for a requested utility-library format; opaque is set for
@@ -86,16 +119,18 @@ struct TexturePlan {
     int levels;
 };
 
-// Applies the defaults and the device's limits to the caller's requests and
+// Applies the defaults and the device's rules to the caller's requests and
 // writes the result back to them.
-TexturePlan Plan(DWORD* flags, DWORD* width, DWORD* height, D3DX_SURFACEFORMAT* format, DWORD* mipCount,
-                 DWORD imageWidth, DWORD imageHeight, bool imageHasAlpha) {
+TexturePlan Plan(const SizeRules& rules, DWORD* flags, DWORD* width, DWORD* height, D3DX_SURFACEFORMAT* format,
+                 DWORD* mipCount, DWORD imageWidth, DWORD imageHeight, bool imageHasAlpha) {
     TexturePlan p{};
     DWORD w = width ? *width : 0, h = height ? *height : 0;
     if (w == 0 || w == D3DX_DEFAULT) w = imageWidth;
     if (h == 0 || h == D3DX_DEFAULT) h = imageHeight;
-    p.width = RoundUpPow2(std::max<DWORD>(w, 1));
-    p.height = RoundUpPow2(std::max<DWORD>(h, 1));
+    if (rules.square) w = h = std::max(w, h);
+    p.width = FitSide(w, rules, rules.maxWidth);
+    p.height = FitSide(h, rules, rules.maxHeight);
+    if (rules.square) p.width = p.height = std::min(p.width, p.height);
     p.format = DeviceFormat(format ? *format : D3DX_SF_UNKNOWN, imageHasAlpha, &p.opaque);
     const int full = FullMipCount(int(p.width), int(p.height));
     p.levels = (flags && (*flags & D3DX_TEXTURE_NOMIPMAP)) ? 1 : full;
@@ -147,8 +182,13 @@ HRESULT FillChain(Surface* top, const TexturePlan& p, std::vector<uint32_t> imag
                   DWORD imageHeight, bool linear, const DdsImage* dds) {
     if (p.opaque)
         for (uint32_t& c : image) c |= 0xFF000000u;
-    std::vector<uint32_t> level(size_t(p.width) * size_t(p.height));
-    ScaleArgb(image.data(), int(imageWidth), int(imageHeight), level.data(), int(p.width), int(p.height), linear);
+    std::vector<uint32_t> level;
+    if (imageWidth == p.width && imageHeight == p.height) {
+        level = std::move(image);
+    } else {
+        level.resize(size_t(p.width) * size_t(p.height));
+        ScaleArgb(image.data(), int(imageWidth), int(imageHeight), level.data(), int(p.width), int(p.height), linear);
+    }
     const bool rawCopy = dds && dds->format == p.format && IsCompressed(p.format) && DWORD(dds->width) == p.width &&
                          DWORD(dds->height) == p.height;
     IDirectDrawSurface7* surface = top;
@@ -199,9 +239,9 @@ HRESULT D3DXCreateTexture(IDirect3DDevice7* device, DWORD* flags, DWORD* width, 
     *texture = nullptr;
     Device* gl = platform::gl::AsDevice(device);
     if (!gl) return D3DXERR_INVALIDPARAMETER;
-    const platform::gl::TexturePlan plan = platform::gl::Plan(
-        flags, width, height, format, mipCount, platform::gl::kDefaultTextureSide, platform::gl::kDefaultTextureSide,
-        true);
+    const platform::gl::TexturePlan plan =
+        platform::gl::Plan(platform::gl::RulesOf(device), flags, width, height, format, mipCount,
+                           platform::gl::kDefaultTextureSide, platform::gl::kDefaultTextureSide, true);
     Surface* surface = nullptr;
     const HRESULT hr = platform::gl::MakeSurface(gl, plan, &surface);
     if (FAILED(hr)) return hr;
@@ -260,7 +300,8 @@ HRESULT D3DXCreateTextureFromFile(IDirect3DDevice7* device, DWORD* flags, DWORD*
         hasAlpha = components == 2 || components == 4;
     }
 
-    const pg::TexturePlan plan = pg::Plan(flags, width, height, format, mipCount, imageWidth, imageHeight, hasAlpha);
+    const pg::TexturePlan plan =
+        pg::Plan(pg::RulesOf(device), flags, width, height, format, mipCount, imageWidth, imageHeight, hasAlpha);
     Surface* surface = nullptr;
     HRESULT hr = pg::MakeSurface(gl, plan, &surface);
     if (FAILED(hr)) return hr;

@@ -195,7 +195,6 @@ FfpKey DeriveKey(const FfpState& s, const FvfLayout& layout, uint32_t boundTextu
         int active[kMaxLights];
         const int n = ActiveLights(s, active);
         for (int i = 0; i < n; ++i) k.lightType[i] = uint8_t(s.lights[active[i]].dltType);
-        k.localViewer = k.specularEnable && rs[D3DRENDERSTATE_LOCALVIEWER] != FALSE;
         // Material sources: vertex colours only when COLORVERTEX is on and the vertex
         // has a diffuse colour (without one every source is the material).
         if (rs[D3DRENDERSTATE_COLORVERTEX] && k.hasDiffuse) {
@@ -213,12 +212,11 @@ FfpKey DeriveKey(const FfpState& s, const FvfLayout& layout, uint32_t boundTextu
         usesNormal = true;
     }
     if (!layout.pretransformed && usesNormal) k.normalizeNormals = rs[D3DRENDERSTATE_NORMALIZENORMALS] != FALSE;
-    if (!layout.pretransformed && usesNormal && !k.lighting) {
-        // Reflection vectors depend on the viewer setting even without lighting.
-        for (int i = 0; i < k.stageCount; ++i)
-            if ((k.stages[i].coordSource >> 4) == kGenReflection)
-                k.localViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != FALSE;
-    }
+    // The viewer setting shapes specular highlights and reflection vectors, each
+    // whatever the other does; anything else leaves it out of the key.
+    bool reflects = false;
+    for (int i = 0; i < k.stageCount; ++i) reflects |= (k.stages[i].coordSource >> 4) == kGenReflection;
+    if ((k.lighting && k.specularEnable) || reflects) k.localViewer = rs[D3DRENDERSTATE_LOCALVIEWER] != FALSE;
 
     // Fog: table fog if asked for, else vertex fog for untransformed vertices,
     // else the specular alpha of the vertex.

@@ -404,6 +404,12 @@ void ResetGlStats(IDirect3DDevice7* device) {
     if (gl::Device* d = gl::AsDevice(device)) d->ResetStats();
 }
 
+bool SetGlTextureRestrictions(IDirect3DDevice7* device, DWORD textureCaps) {
+    gl::Device* d = gl::AsDevice(device);
+    if (d) d->SetTextureRestrictions(textureCaps);
+    return d != nullptr;
+}
+
 std::string GlRenderer(IDirect3DDevice7* device) {
     gl::Device* d = gl::AsDevice(device);
     return d ? d->Renderer() : std::string();

@@ -120,6 +120,9 @@ bool Device::Initialize(std::string* error) {
     if (epoxy_has_gl_extension("GL_EXT_texture_filter_anisotropic") ||
         epoxy_has_gl_extension("GL_ARB_texture_filter_anisotropic"))
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &maxAnisotropy_);
+    GLint maxTexture = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    if (maxTexture > 0) maxTextureSide_ = DWORD(std::min(maxTexture, kMaxSurfaceSide));
     // The platform has no gamma-correct path, flat shading takes the first
     // vertex's colours, and CULLMODE culls back faces of the front-face setting.
     glDisable(GL_FRAMEBUFFER_SRGB);
@@ -871,6 +874,28 @@ void Device::UploadConstants(Program& p) {
 }
 
 // ---------------------------------------------------------------- queries
+
+void Device::SetTextureRestrictions(DWORD textureCaps) {
+    textureRestrictions_ = textureCaps & (D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY);
+}
+
+HRESULT Device::GetCaps(D3DDEVICEDESC7* desc) {
+    if (!desc) return DDERR_INVALIDPARAMS;
+    std::memset(desc, 0, sizeof *desc);
+    // GL 3.3 samples textures of any size, with mip-maps and every address mode.
+    D3DPRIMCAPS& tri = desc->dpcTriCaps;
+    tri.dwSize = sizeof(D3DPRIMCAPS);
+    tri.dwTextureCaps = D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_BORDER |
+                        D3DPTEXTURECAPS_PROJECTED | textureRestrictions_.load();
+    desc->dpcLineCaps = tri;
+    desc->dwMinTextureWidth = desc->dwMinTextureHeight = 1;
+    desc->dwMaxTextureWidth = desc->dwMaxTextureHeight = maxTextureSide_;
+    desc->dwMaxAnisotropy = DWORD(std::max(1.0f, maxAnisotropy_));
+    desc->dwFVFCaps = 8;  // texture-coordinate sets per vertex
+    desc->wMaxTextureBlendStages = desc->wMaxSimultaneousTextures = WORD(kMaxTextureStages);
+    desc->dwMaxActiveLights = kMaxLights;
+    return D3D_OK;
+}
 
 HRESULT Device::ComputeSphereVisibility(D3DVECTOR* centers, D3DVALUE* radii, DWORD count, DWORD /*flags*/,
                                         DWORD* results) {

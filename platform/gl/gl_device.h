@@ -53,9 +53,14 @@ public:
     const std::string& Renderer() const { return renderer_; }
     // For creating resources on the device's behalf (texture loading).
     const std::shared_ptr<ResourceHub>& Hub() const { return hub_; }
+    // Textures of any size are fine on GL; this makes GetCaps also report the
+    // given D3DPTEXTURECAPS_POW2 / SQUAREONLY bits, so that texture creation sizes
+    // as it would for such a device. Other bits are ignored.
+    void SetTextureRestrictions(DWORD textureCaps);
 
     ULONG AddRef() override;
     ULONG Release() override;
+    HRESULT GetCaps(D3DDEVICEDESC7* desc) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
     HRESULT Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z, DWORD stencil) override;
@@ -146,6 +151,8 @@ private:
     GLuint samplers_[kMaxTextureStages] = {};
     bool samplerDirty_[kMaxTextureStages] = {};
     float maxAnisotropy_ = 1.0f;
+    DWORD maxTextureSide_ = 1024;  // the least GL 3.3 promises, until asked
+    std::atomic<DWORD> textureRestrictions_{0};
 
     std::unordered_map<FfpKey, std::unique_ptr<Program>, FfpKeyHash> programs_;
     bool keyDirty_ = true;

@@ -9,7 +9,6 @@ namespace platform::gl {
 
 namespace {
 
-constexpr int kMaxSurfaceSide = 8192;
 constexpr DWORD kMaxVertices = 1u << 20;
 constexpr size_t kMaxVertexBytes = size_t(64) << 20;
 constexpr DWORD kCaps2MipSubLevel = 0x10000;

@@ -29,6 +29,9 @@
 
 namespace platform::gl {
 
+// The widest and tallest surface CreateSurface makes.
+constexpr int kMaxSurfaceSide = 8192;
+
 // Shared by the device and every resource; outlives whichever goes last.
 class ResourceHub {
 public:

@@ -291,6 +291,21 @@ RecordingDevice::RecordingDevice(RecordingPlatform& platform) : Counted("device"
         PixelFormatFourCC(FOURCC_DXT1), PixelFormatFourCC(FOURCC_DXT2), PixelFormatFourCC(FOURCC_DXT3),
         PixelFormatFourCC(FOURCC_DXT4), PixelFormatFourCC(FOURCC_DXT5),
     };
+    caps.dpcTriCaps.dwSize = sizeof(D3DPRIMCAPS);
+    caps.dpcTriCaps.dwTextureCaps =
+        D3DPTEXTURECAPS_PERSPECTIVE | D3DPTEXTURECAPS_ALPHA | D3DPTEXTURECAPS_BORDER | D3DPTEXTURECAPS_PROJECTED;
+    caps.dpcLineCaps = caps.dpcTriCaps;
+    caps.dwMinTextureWidth = caps.dwMinTextureHeight = 1;
+    caps.dwMaxTextureWidth = caps.dwMaxTextureHeight = 4096;
+    caps.wMaxTextureBlendStages = caps.wMaxSimultaneousTextures = kMaxTextureStages;
+    caps.dwMaxActiveLights = kMaxLights;
+}
+
+HRESULT RecordingDevice::GetCaps(D3DDEVICEDESC7* desc) {
+    RECORD("GetCaps()");
+    if (!desc) return DDERR_INVALIDPARAMS;
+    *desc = caps;
+    return D3D_OK;
 }
 
 HRESULT RecordingDevice::BeginScene() {

@@ -169,6 +169,7 @@ public:
 
     ULONG AddRef() override { return addRef(); }
     ULONG Release() override { return release(); }
+    HRESULT GetCaps(D3DDEVICEDESC7* desc) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
     HRESULT Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLOR color, D3DVALUE z, DWORD stencil) override;
@@ -215,6 +216,9 @@ public:
 
     // The formats EnumTextureFormats hands out, in order (a typical list by default).
     std::vector<DDPIXELFORMAT> textureFormats;
+    // What GetCaps hands out; by default a device like the GL one: textures of any
+    // size up to 4096, 8 stages, 8 lights.
+    D3DDEVICEDESC7 caps{};
 
 private:
     DrawRecord snapshot(std::string call) const;

@@ -13,8 +13,8 @@
 //
 // Gotchas: DXT1 is written opaque (stb_dxt has no 1-bit alpha); use DXT3 or DXT5
 // for alpha. Block formats pad partial edge blocks by repeating the last row and
-// column. Sizes need not be powers of two, but the engine's texture loader
-// expects sizes a device accepts, so bakers should keep to powers of two.
+// column. Sizes need not be powers of two: the GL device takes any size (only a
+// device that reports the power-of-two restriction would want them rounded).
 #pragma once
 
 #include <cstddef>

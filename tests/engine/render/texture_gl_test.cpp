@@ -18,6 +18,7 @@
 #include "engine/scene/light.h"
 #include "engine/scene/scene_loader.h"
 #include "engine/scene/world.h"
+#include "platform/gl_stats.h"
 #include "tests/support/log_capture.h"
 #include "tools/image/dds_writer.h"
 #include "tools/image/jpeg_writer.h"
@@ -145,6 +146,21 @@ uint16_t Pixel565(IDirectDrawSurface7* surface, int x, int y) {
     return v;
 }
 
+// Levels in the surface's mip chain.
+int MipLevels(IDirectDrawSurface7* surface) {
+    int levels = 1;
+    surface->AddRef();
+    for (;;) {
+        DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP | DDSCAPS_COMPLEX, 0, 0, 0};
+        IDirectDrawSurface7* next = nullptr;
+        const bool more = SUCCEEDED(surface->GetAttachedSurface(&caps, &next)) && next;
+        surface->Release();
+        if (!more) return levels;
+        surface = next;
+        ++levels;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- images through the device
@@ -159,11 +175,19 @@ TEST_F(TextureGL, JpegDdsAndOtherImagesBecomeDeviceTextures) {
     EXPECT_NEAR((p >> 5) & 0x3F, 100 >> 2, 1);
     EXPECT_NEAR(p & 0x1F, 50 >> 3, 1);
 
-    // The device rounds 12 x 10 up to 16 x 16; the reader refuses to stretch.
-    Texture odd("Odd");
-    odd.SetBitmap(WriteJpeg("odd.jpg", TwoColours(12, 10, {1, 1, 1}, {2, 2, 2})).c_str());
-    EXPECT_EQ(odd.surface(), nullptr);
+    // A device posing as power-of-two only rounds 12 x 10 up to 16 x 16; the
+    // reader refuses to stretch. The GL device itself keeps the size.
+    const std::string oddFile = WriteJpeg("odd.jpg", TwoColours(12, 10, {1, 1, 1}, {2, 2, 2}));
+    ASSERT_TRUE(platform::SetGlTextureRestrictions(context_->device(), D3DPTEXTURECAPS_POW2));
+    Texture refused("Refused");
+    refused.SetBitmap(oddFile.c_str());
+    EXPECT_EQ(refused.surface(), nullptr);
     EXPECT_TRUE(log.has("[Load-jpeg] Mapping dimensions are not the same"));
+    platform::SetGlTextureRestrictions(context_->device(), 0);
+    Texture odd("Odd");
+    odd.SetBitmap(oddFile.c_str());
+    ASSERT_NE(odd.surface(), nullptr);
+    EXPECT_EQ(Pixel565(odd.surface(), 11, 9), (2 >> 3 << 11) | (2 >> 2 << 5) | (2 >> 3));
 
     Texture dds("D");
     dds.SetBitmap(WriteDds("a.dds", TwoColours(8, 8, {0, 0, 255, 255}, {255, 0, 0, 255}), image::DdsFormat::DXT3)
@@ -229,6 +253,76 @@ TEST_F(TextureGL, TexturedLitFoggedMeshFromAWrittenSceneFile) {
     Frame(fogged);
     EXPECT_TRUE(Near(Pixel(left, row), 1, 0.5f, 0.5f, 0.1f));
     EXPECT_TRUE(Near(Pixel(right, row), 0.5f, 1, 0.5f, 0.1f));
+}
+
+TEST_F(TextureGL, PicturesOfAnySizeShowTheirColoursInLoadedScenes) {
+    // Each picture, red on its left half and green on its right, on its own
+    // square in its own scene file: the square must show both colours (a picture
+    // that failed to load leaves the lit material's white). Images the utility
+    // library loads keep their size with a full mip chain; the engine's DDS reader
+    // keeps the top level only.
+    const struct {
+        const char* kind;
+        int width, height;
+    } pictures[] = {{"jpg", 400, 300}, {"jpg", 640, 480}, {"jpg", 249, 250}, {"jpg", 493, 58},
+                    {"jpg", 703, 510}, {"jpg", 512, 512}, {"jpg", 1024, 1024}, {"png", 37, 19},
+                    {"dxt1", 6, 5},    {"dxt5", 13, 7}};
+    std::vector<Scene*> scenes;
+    for (const auto& p : pictures) {
+        const std::string name = std::string(p.kind) + "_" + std::to_string(p.width) + "x" + std::to_string(p.height);
+        const image::Image picture = TwoColours(p.width, p.height, {255, 0, 0}, {0, 255, 0});
+        std::string file;
+        if (std::string(p.kind) == "jpg") {
+            file = WriteJpeg(name + ".jpg", picture);
+        } else if (std::string(p.kind) == "png") {
+            std::vector<uint8_t> bytes;
+            EXPECT_TRUE(image::EncodePng(picture, bytes));
+            file = Write(name + ".png", bytes);
+        } else {
+            std::vector<uint8_t> bytes;
+            const auto format = std::string(p.kind) == "dxt1" ? image::DdsFormat::DXT1 : image::DdsFormat::DXT5;
+            EXPECT_TRUE(image::EncodeDds(picture, {.format = format, .mipmaps = true}, bytes));
+            file = Write(name + ".dds", bytes);
+        }
+        zks::Scene s;
+        s.name = name;
+        s.meshes.push_back(Square("Quad", name, 10, 0));
+        zks::Material m;
+        m.name = name;
+        m.renderFlags = 0x002000D3;
+        m.texture = zks::TextureRef{name, file};
+        m.ambient = {};
+        s.materials.push_back(m);
+        zks::Light sun;
+        sun.name = "Sun";
+        sun.type = zks::LightType::Directional;
+        sun.direction = {0, 1, 0};
+        s.lights.push_back(sun);
+        AddCamera(s);
+        s.nodes.push_back(Placed("Quad", "Root"));
+        s.nodes.push_back(Placed("Sun", "Root"));
+        scenes.push_back(LoadWritten(s, name + ".zks"));
+        ASSERT_NE(scenes.back(), nullptr) << name;
+    }
+    CompileWorld(world_.get());
+    for (size_t i = 0; i < scenes.size(); ++i) {
+        const auto& p = pictures[i];
+        SCOPED_TRACE(::testing::Message() << p.kind << " " << p.width << " x " << p.height);
+        Texture* texture = FindTexture(scenes[i]->name());
+        ASSERT_NE(texture, nullptr);
+        ASSERT_NE(texture->surface(), nullptr);
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof desc;
+        texture->surface()->GetSurfaceDesc(&desc);
+        EXPECT_EQ(desc.dwWidth, DWORD(p.width));
+        EXPECT_EQ(desc.dwHeight, DWORD(p.height));
+        int levels = 1;
+        for (int side = std::max(p.width, p.height); side > 1; side /= 2) ++levels;
+        EXPECT_EQ(MipLevels(texture->surface()), std::string(p.kind).starts_with("dxt") ? 1 : levels);
+        Frame(scenes[i]);
+        EXPECT_TRUE(Near(Pixel(50, kHeight / 2), 1, 0, 0, 0.1f));
+        EXPECT_TRUE(Near(Pixel(110, kHeight / 2), 0, 1, 0, 0.1f));
+    }
 }
 
 TEST_F(TextureGL, SortedTransparentFacesAreDrawnBackToFront) {

@@ -393,25 +393,61 @@ protected:
     std::filesystem::path dir_;
 };
 
-TEST_F(TextureFiles, CreateTextureAdjustsSizeFormatAndChain) {
-    DWORD flags = 0, width = 100, height = 60, mips = 0;
-    D3DX_SURFACEFORMAT format = D3DX_SF_R5G6B5;
+TEST_F(TextureFiles, CreateTextureSizesByTheDeviceCaps) {
+    // GL takes any size: the caps name no restriction and a real largest side.
+    D3DDEVICEDESC7 caps{};
+    ASSERT_EQ(device_->GetCaps(&caps), D3D_OK);
+    EXPECT_EQ(caps.dpcTriCaps.dwTextureCaps & (D3DPTEXTURECAPS_POW2 | D3DPTEXTURECAPS_SQUAREONLY), 0u);
+    EXPECT_GE(caps.dwMaxTextureWidth, 1024u);
+    EXPECT_EQ(caps.wMaxSimultaneousTextures, kMaxTextureStages);
+    EXPECT_EQ(device_->GetCaps(nullptr), DDERR_INVALIDPARAMS);
+    const DWORD pow2 = D3DPTEXTURECAPS_POW2, square = D3DPTEXTURECAPS_SQUAREONLY;
+    const struct {
+        DWORD restrictions, width, height, wantWidth, wantHeight, mips;
+    } cases[] = {
+        {0, 100, 60, 100, 60, 7},  // 100 50 25 12 6 3 1
+        {0, 493, 58, 493, 58, 9},
+        {0, 1, 7, 1, 7, 3},
+        {pow2, 100, 60, 128, 64, 8},
+        {pow2 | D3DPTEXTURECAPS_ALPHA, 64, 64, 64, 64, 7},  // only the size bits are posed
+        {square, 100, 60, 100, 100, 7},
+        {pow2 | square, 100, 60, 128, 128, 8},
+        {0, 1u << 20, 2, caps.dwMaxTextureWidth, 2, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.width << " x " << c.height << ", restrictions " << c.restrictions);
+        ASSERT_TRUE(platform::SetGlTextureRestrictions(device_, c.restrictions));
+        D3DDEVICEDESC7 posed{};
+        device_->GetCaps(&posed);
+        EXPECT_EQ(posed.dpcTriCaps.dwTextureCaps & (pow2 | square), c.restrictions & (pow2 | square));
+        DWORD flags = 0, width = c.width, height = c.height, mips = 0;
+        D3DX_SURFACEFORMAT format = D3DX_SF_R5G6B5;
+        IDirectDrawSurface7* t = nullptr;
+        ASSERT_EQ(D3DXCreateTexture(device_, &flags, &width, &height, &format, nullptr, &t, &mips), D3D_OK);
+        owned_.push_back(t);
+        EXPECT_EQ(width, c.wantWidth);
+        EXPECT_EQ(height, c.wantHeight);
+        if (c.mips) {
+            EXPECT_EQ(mips, c.mips);
+        }
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = 124;
+        t->GetSurfaceDesc(&desc);
+        EXPECT_EQ(desc.dwWidth, c.wantWidth);
+        EXPECT_EQ(desc.dwHeight, c.wantHeight);
+    }
+    platform::SetGlTextureRestrictions(device_, 0);
+
+    DWORD flags = D3DX_TEXTURE_NOMIPMAP, width = 100, height = 60, mips = 0;
+    D3DX_SURFACEFORMAT format = D3DX_SF_R8G8B8;  // not listed: the nearest that is
     IDirectDrawSurface7* t = nullptr;
-    ASSERT_EQ(D3DXCreateTexture(device_, &flags, &width, &height, &format, nullptr, &t, &mips), D3D_OK);
-    owned_.push_back(t);
-    EXPECT_EQ(width, 128u);
-    EXPECT_EQ(height, 64u);
-    EXPECT_EQ(format, D3DX_SF_R5G6B5);
-    EXPECT_EQ(mips, 8u);
-    flags = D3DX_TEXTURE_NOMIPMAP;
-    format = D3DX_SF_R8G8B8;  // not listed: the nearest that is
     ASSERT_EQ(D3DXCreateTexture(device_, &flags, &width, &height, &format, nullptr, &t, &mips), D3D_OK);
     owned_.push_back(t);
     EXPECT_EQ(format, D3DX_SF_X8R8G8B8);
     EXPECT_EQ(mips, 1u);
-    DDSCAPS2 caps{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
+    DDSCAPS2 chain{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
     IDirectDrawSurface7* next = nullptr;
-    EXPECT_EQ(t->GetAttachedSurface(&caps, &next), DDERR_NOTFOUND);
+    EXPECT_EQ(t->GetAttachedSurface(&chain, &next), DDERR_NOTFOUND);
     flags = 0;
     mips = 3;  // asks for fewer levels
     ASSERT_EQ(D3DXCreateTexture(device_, &flags, &width, &height, &format, nullptr, &t, &mips), D3D_OK);
@@ -456,18 +492,29 @@ TEST_F(TextureFiles, ImageFilesLoadConvertAndBuildMipLevels) {
     IDirectDrawSurface7* t = nullptr;
     ASSERT_EQ(Load("a.bmp", D3DX_SF_R5G6B5, D3DX_TEXTURE_NOMIPMAP, &t), D3D_OK);
     EXPECT_EQ(Level(t)[3], 0xFF0000FFu);
-    // Sizes that are not powers of two are stretched, corners kept.
+    // Sizes that are not powers of two stay as they are, every texel kept; a
+    // power-of-two device gets them stretched, corners kept.
     std::vector<uint8_t> rgb(3 * 3 * 3, 0);
     rgb[0] = 255;                  // top-left red
     rgb[3 * 3 * 3 - 1] = 255;      // bottom-right blue
     ASSERT_TRUE(stbi_write_png(Path("odd.png").c_str(), 3, 3, 3, rgb.data(), 9));
-    DWORD w, h;
-    ASSERT_EQ(Load("odd.png", D3DX_SF_X8R8G8B8, D3DX_TEXTURE_NOMIPMAP, &t, &w, &h), D3D_OK);
-    EXPECT_EQ(w, 4u);
-    EXPECT_EQ(h, 4u);
-    const std::vector<uint32_t> stretched = Level(t);
-    EXPECT_EQ(stretched[0], 0xFFFF0000u);
-    EXPECT_EQ(stretched[15], 0xFF0000FFu);
+    for (DWORD restrictions : {DWORD(0), D3DPTEXTURECAPS_POW2}) {
+        platform::SetGlTextureRestrictions(device_, restrictions);
+        const DWORD side = restrictions ? 4 : 3;
+        DWORD w, h, mips;
+        ASSERT_EQ(Load("odd.png", D3DX_SF_X8R8G8B8, 0, &t, &w, &h, &mips), D3D_OK);
+        EXPECT_EQ(w, side);
+        EXPECT_EQ(h, side);
+        EXPECT_EQ(mips, restrictions ? 3u : 2u);
+        const std::vector<uint32_t> texels = Level(t);
+        ASSERT_EQ(texels.size(), size_t(side * side));
+        EXPECT_EQ(texels[0], 0xFFFF0000u);
+        EXPECT_EQ(texels[side * side - 1], 0xFF0000FFu);
+        if (!restrictions) {
+            EXPECT_EQ(texels[4], 0xFF000000u);  // the black middle, not a blend
+        }
+    }
+    platform::SetGlTextureRestrictions(device_, 0);
     // Names with '\' between directories.
     std::string backslashed = Path("a.png");
     backslashed.replace(backslashed.rfind('/'), 1, "\\");
@@ -499,6 +546,42 @@ TEST_F(TextureFiles, DdsFilesLoadDirectlyOrConverted) {
     const std::vector<uint32_t> texels = Level(t);
     EXPECT_EQ(texels[0], 0xFFFF0000u);
     EXPECT_EQ(texels[1], 0xFF0000FFu);
+    // Sides that are not multiples of 4: 6 x 5 is two by two blocks, each one
+    // colour, copied as they are; the chain goes on to 3 x 2 and 1 x 1, and the
+    // device samples every texel where the file put it.
+    const std::vector<uint8_t> odd = {0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0, 0xE0, 0x07, 0xE0, 0x07, 0, 0, 0, 0,
+                                      0x1F, 0x00, 0x1F, 0x00, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    WriteDds("odd.dds", 6, 5, PixelFormatOf(Format::DXT1), 1, odd);
+    DWORD w = 0, h = 0;
+    ASSERT_EQ(Load("odd.dds", D3DX_SF_DXT1, 0, &t, &w, &h, &mips), D3D_OK);
+    EXPECT_EQ(w, 6u);
+    EXPECT_EQ(h, 5u);
+    EXPECT_EQ(mips, 3u);
+    ASSERT_EQ(t->Lock(nullptr, &d, DDLOCK_READONLY, nullptr), DD_OK);
+    EXPECT_EQ(d.dwLinearSize, odd.size());
+    EXPECT_EQ(std::memcmp(d.lpSurface, odd.data(), odd.size()), 0);
+    t->Unlock(nullptr);
+    DDSCAPS2 chain{DDSCAPS_TEXTURE | DDSCAPS_MIPMAP, 0, 0, 0};
+    IDirectDrawSurface7* level1 = nullptr;
+    ASSERT_EQ(t->GetAttachedSurface(&chain, &level1), DD_OK);
+    const std::vector<uint32_t> half = Level(level1);
+    level1->Release();
+    ASSERT_EQ(half.size(), 6u);
+    EXPECT_TRUE(ColorNear(half[0], 0xFFFF0000, 8));
+    EXPECT_TRUE(ColorNear(half[5], 0xFF00FF00, 8));
+    UseTarget(24, 20, false);
+    Unlit();
+    device_->SetTexture(0, t);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    Quad(0, 0, 24, 20, 0xFFFFFFFF);  // each texel four pixels wide and tall
+    EXPECT_EQ(Pixel(2, 2), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(14, 14), 0xFFFF0000u);
+    EXPECT_EQ(Pixel(18, 2), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(22, 14), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(2, 18), 0xFF0000FFu);
+    EXPECT_EQ(Pixel(22, 18), 0xFFFFFFFFu);
+    device_->SetTexture(0, nullptr);
+
     // 24-bit RGB, a layout the device does not list.
     DDPIXELFORMAT rgb24{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 24, 0xFF0000, 0xFF00, 0xFF, 0};
     WriteDds("rgb.dds", 2, 1, rgb24, 1, {0x33, 0x22, 0x11, 0xCC, 0xBB, 0xAA});

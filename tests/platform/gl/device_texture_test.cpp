@@ -257,6 +257,31 @@ TEST_F(Coordinates, CameraSpaceNormalsWithTheEnvironmentMatrixPickTexels) {
     }
 }
 
+TEST_F(Coordinates, ReflectionVectorsFollowTheViewerSettingWhateverTheLighting) {
+    Quadrants();
+    D3DMATRIX projection = PixelOrtho(16, 16, 100);
+    device_->SetTransform(D3DTRANSFORMSTATE_PROJECTION, &projection);
+    D3DMATRIX env = Scale(0.5f, 0.5f, 1);
+    env._41 = env._42 = 0.25f;  // u = 0.5 rx + 0.25, v = 0.5 ry + 0.25
+    device_->SetTransform(D3DTRANSFORMSTATE_TEXTURE0, &env);
+    device_->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    device_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    // A camera-facing normal at view (14, 14, 1): a local viewer looks along
+    // normalize(14, 14, 1) and the reflection points right and down (the white
+    // texel); a distant one looks along +z and gets (0, 0, -1) (the red texel).
+    NVertex v{14, 14, 1, 0, 0, -1, 0, 0};
+    for (DWORD lighting : {FALSE, TRUE})
+        for (DWORD specular : {FALSE, TRUE})
+            for (DWORD local : {FALSE, TRUE}) {
+                device_->SetRenderState(D3DRENDERSTATE_LIGHTING, lighting);
+                device_->SetRenderState(D3DRENDERSTATE_SPECULARENABLE, specular);
+                device_->SetRenderState(D3DRENDERSTATE_LOCALVIEWER, local);
+                ASSERT_EQ(device_->DrawPrimitive(D3DPT_POINTLIST, D3DFVF_VERTEX, &v, 1, 0), D3D_OK);
+                EXPECT_EQ(Pixel(14, 14), local ? 0xFFFFFFFFu : 0xFFFF0000u)
+                    << "lighting " << lighting << ", specular " << specular << ", local viewer " << local;
+            }
+}
+
 TEST_F(Coordinates, TwoDimensionalTransformsTakeTheirTranslationFromRowThree) {
     Quadrants();
     device_->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);

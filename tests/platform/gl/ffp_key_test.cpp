@@ -175,6 +175,24 @@ TEST_F(KeyTest, CoordinateSourcesAndTransforms) {
     EXPECT_EQ(Key(D3DFVF_XYZ | D3DFVF_TEX2, 1).stages[0].transform, 0);
 }
 
+TEST_F(KeyTest, ViewerSettingReachesReflectionsWhateverTheLighting) {
+    // Reflection vectors follow LOCALVIEWER with lighting on or off and specular on
+    // or off; without them only lit specular highlights read it.
+    for (DWORD lighting : {FALSE, TRUE})
+        for (DWORD specular : {FALSE, TRUE})
+            for (DWORD reflect : {FALSE, TRUE})
+                for (DWORD local : {FALSE, TRUE}) {
+                    state.render[D3DRENDERSTATE_LIGHTING] = lighting;
+                    state.render[D3DRENDERSTATE_SPECULARENABLE] = specular;
+                    state.render[D3DRENDERSTATE_LOCALVIEWER] = local;
+                    state.stage[0][D3DTSS_TEXCOORDINDEX] = reflect ? D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR : 0;
+                    const FfpKey k = Key(D3DFVF_VERTEX, 1);
+                    const bool matters = reflect || (lighting && specular);
+                    EXPECT_EQ(k.localViewer, matters && local)
+                        << "lighting " << lighting << ", specular " << specular << ", reflection " << reflect;
+                }
+}
+
 TEST_F(KeyTest, GeneratedShadersDeclareWhatTheirKeyUses) {
     // Flat shading and the alpha test appear in the source; an unused light does not.
     state.render[D3DRENDERSTATE_SHADEMODE] = D3DSHADE_FLAT;

@@ -7,6 +7,7 @@
 
 #include "platform/gl/ffp_state.h"
 #include "platform/gl/pixel_format.h"
+#include "platform/gl_stats.h"
 
 namespace gltest {
 
@@ -135,6 +136,7 @@ void GlTest::SetUp() {
     for (DWORD i = 0; i < DWORD(platform::gl::kLightSlots); ++i) device_->LightEnable(i, FALSE);
     D3DMATERIAL7 material{};
     device_->SetMaterial(&material);
+    platform::SetGlTextureRestrictions(device_, 0);
     IDirectDrawSurface7* back = context_->GetBackBuffer(0);
     device_->SetRenderTarget(back, 0);
     back->Release();

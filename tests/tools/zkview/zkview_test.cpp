@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/render/mode_selection.h"
+#include "tools/image/jpeg_writer.h"
 #include "tools/zks/zks_writer.h"
 #include "tools/zkview/viewer.h"
 
@@ -92,16 +93,21 @@ protected:
         fs::remove_all(dir_, ignored);
     }
 
-    // The centre pixel of a PNG, as 0xRRGGBB; -1 when it cannot be read.
-    static long CentreOf(const std::string& png) {
+    // A pixel of a 640 x 480 PNG, as 0xRRGGBB; -1 when it cannot be read, -2 for
+    // another size.
+    static long PixelOf(const std::string& png, int x, int y) {
         int w = 0, h = 0, n = 0;
         unsigned char* data = stbi_load(png.c_str(), &w, &h, &n, 3);
         if (!data) return -1;
-        const unsigned char* p = data + 3 * (static_cast<size_t>(h / 2) * static_cast<size_t>(w) + w / 2);
-        const long rgb = (long(p[0]) << 16) | (long(p[1]) << 8) | p[2];
+        long rgb = -2;
+        if (w == 640 && h == 480) {
+            const unsigned char* p = data + 3 * (static_cast<size_t>(y) * static_cast<size_t>(w) + x);
+            rgb = (long(p[0]) << 16) | (long(p[1]) << 8) | p[2];
+        }
         stbi_image_free(data);
-        return w == 640 && h == 480 ? rgb : -2;
+        return rgb;
     }
+    static long CentreOf(const std::string& png) { return PixelOf(png, 320, 240); }
 
     fs::path dir_;
     std::string file_;
@@ -146,6 +152,33 @@ TEST_F(ViewerGL, CamerasTimeAndCapture) {
     viewer.Render();
     ASSERT_TRUE(zkview::CaptureBackBuffer(*context_, png, &error)) << error;
     EXPECT_EQ(CentreOf(png), 0x0000FF);
+}
+
+TEST_F(ViewerGL, PicturesOfAnySizeShowTheirColours) {
+    // The square wears a JPEG, red on its left half and green on its right, lit
+    // white by its emissive colour: a picture that failed to load leaves it white.
+    const std::string tool = ZKVIEW_PATH;
+    for (const auto& [width, height] : {std::pair{249, 250}, std::pair{493, 58}, std::pair{703, 510}}) {
+        const std::string name = "pic" + std::to_string(width) + "x" + std::to_string(height);
+        SCOPED_TRACE(name);
+        image::Image picture(width, height);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) picture.at(x, y) = x < width / 2 ? image::Rgba{255, 0, 0} : image::Rgba{0, 255, 0};
+        const std::string jpeg = (dir_ / (name + ".jpg")).string();
+        std::string error;
+        ASSERT_TRUE(image::SaveJpeg(picture, {.quality = 100, .subsampleChroma = false}, jpeg, &error)) << error;
+        zks::Scene s = TwoCameraScene();
+        zks::Material& m = s.materials[0];
+        m.texture = zks::TextureRef{name, jpeg};
+        m.emissive = zks::Rgb(1, 1, 1);
+        const std::string file = (dir_ / (name + ".zks")).string();
+        ASSERT_TRUE(zks::SaveScene(s, file, &error)) << error;
+        const std::string png = (dir_ / (name + ".png")).string();
+        const int status = std::system((tool + " " + file + " --camera Front --time 0 --capture " + png).c_str());
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(PixelOf(png, 280, 240), 0xFF0000);
+        EXPECT_EQ(PixelOf(png, 360, 240), 0x00FF00);
+    }
 }
 
 TEST_F(ViewerGL, CommandLineCapturesHeadlessAndFailsClearly) {
