@@ -3,7 +3,7 @@
 #pragma once
 
 #include "demo/screen_quad.h"
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 class OverlayLayer {
 public:

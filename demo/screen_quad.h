@@ -3,7 +3,7 @@
 #pragma once
 
 #include "engine/effects/effect_vertices.h"
-#include "engine/render/render_flags.h"
+#include "engine/core/render_flags.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {

@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "engine/effects/effect_vertices.h"
-#include "engine/render/render_flags.h"
-#include "engine/scene/math.h"
+#include "engine/core/render_flags.h"
+#include "engine/core/math.h"
 #include "engine/scene/effect_node.h"
 
 namespace ZK3D {

@@ -10,7 +10,7 @@
 #include <cfloat>
 #include <cstdint>
 
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 namespace ZK3D {
 

@@ -31,7 +31,7 @@
 #include "engine/effects/particle.h"
 #include "engine/effects/particle_emitter.h"
 #include "engine/effects/particle_operator.h"
-#include "engine/render/render_flags.h"
+#include "engine/core/render_flags.h"
 #include "engine/scene/effect_node.h"
 
 namespace ZK3D {

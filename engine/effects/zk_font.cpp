@@ -5,7 +5,7 @@
 
 #include "engine/files/zk_file.h"
 #include "engine/render/context.h"
-#include "engine/render/render_flags.h"
+#include "engine/core/render_flags.h"
 #include "engine/render/texture.h"
 #include "engine/scene/world.h"
 #include "platform/report.h"

@@ -18,7 +18,7 @@
 #include <memory>
 
 #include "engine/effects/effect_vertices.h"
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 namespace ZK3D {
 

@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "engine/effects/zk_font.h"
-#include "engine/render/render_flags.h"
-#include "engine/scene/math.h"
+#include "engine/core/render_flags.h"
+#include "engine/core/math.h"
 
 namespace ZK3D {
 

@@ -20,10 +20,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/render/render_flags.h"
+#include "engine/core/render_flags.h"
 #include "engine/render/render_surface.h"
 #include "engine/render/transform_cache.h"
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 #include "platform/d3dx.h"
 
 namespace ZK3D {

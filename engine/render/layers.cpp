@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/render/context.h"
-#include "engine/scene/world.h"
+#include "engine/render/render_world.h"
 #include "platform/report.h"
 
 namespace ZK3D {

@@ -20,7 +20,7 @@
 
 #include <memory>
 
-#include "engine/render/render_flags.h"
+#include "engine/core/render_flags.h"
 #include "engine/render/render_surface.h"
 
 namespace ZK3D {

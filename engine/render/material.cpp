@@ -8,7 +8,7 @@
 #include "engine/render/context.h"
 #include "engine/render/mesh.h"
 #include "engine/render/texture.h"
-#include "engine/scene/world.h"
+#include "engine/render/render_world.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/render/render_flags.h"
-#include "engine/scene/node.h"
+#include "engine/core/render_flags.h"
+#include "engine/core/node.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {

@@ -8,8 +8,7 @@
 
 #include "engine/render/context.h"
 #include "engine/render/material.h"
-#include "engine/scene/hierarchy_node.h"
-#include "engine/scene/world.h"
+#include "engine/render/render_world.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 
@@ -136,15 +135,17 @@ void Mesh::compile() {
 void Mesh::render(HierarchyNode* node) {
     Context* context = CurrentContext();
     if (!context) return;
+    // Placed by a tree walk, the node's world matrix is on top of the context's
+    // stack; drawn on its own, the mesh keeps the world matrix the context holds.
     Matrix world = context->transforms().World();
-    if (node) {
-        ID3DXMatrixStack* stack = context->matrixStack();
-        world = stack ? FromD3D(*stack->GetTop()) : node->LocalMatrix();
+    ID3DXMatrixStack* stack = context->matrixStack();
+    if (node && stack) {
+        world = FromD3D(*stack->GetTop());
         context->SetWorldMatrix(world);
     }
     if (material_) material_->PerDraw(*this);
     if (material_ && (material_->flags & flags::kSorted)) {
-        if (World* w = CurrentWorld()) w->sorter.Add(*this, world, context->transforms().View());
+        if (RenderWorld* w = CurrentRenderWorld()) w->sorter.Add(*this, world, context->transforms().View());
         return;
     }
     Material::Apply(material_, this);

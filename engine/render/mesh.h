@@ -15,8 +15,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/scene/math.h"
-#include "engine/scene/node.h"
+#include "engine/core/math.h"
+#include "engine/core/node.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {

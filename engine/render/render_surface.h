@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {

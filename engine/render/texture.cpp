@@ -4,7 +4,7 @@
 
 #include "engine/render/context.h"
 #include "engine/render/texture_loader.h"
-#include "engine/scene/world.h"
+#include "engine/render/render_world.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 

@@ -10,7 +10,7 @@
 
 #include <memory>
 
-#include "engine/scene/node.h"
+#include "engine/core/node.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {

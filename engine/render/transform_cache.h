@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 namespace ZK3D {
 

@@ -17,8 +17,8 @@
 #include <memory>
 #include <vector>
 
-#include "engine/scene/math.h"
-#include "engine/scene/node.h"
+#include "engine/core/math.h"
+#include "engine/core/node.h"
 
 namespace ZK3D {
 

@@ -9,7 +9,7 @@
 #pragma once
 
 #include "engine/scene/hierarchy_node.h"
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 namespace ZK3D {
 

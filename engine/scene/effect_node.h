@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "engine/scene/node.h"
+#include "engine/core/node.h"
 
 namespace ZK3D {
 

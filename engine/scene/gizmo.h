@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/scene/math.h"
-#include "engine/scene/node.h"
+#include "engine/core/math.h"
+#include "engine/core/node.h"
 
 namespace ZK3D {
 

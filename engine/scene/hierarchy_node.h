@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "engine/scene/animation_node.h"
-#include "engine/scene/node.h"
+#include "engine/core/node.h"
 
 namespace ZK3D {
 

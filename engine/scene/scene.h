@@ -15,9 +15,9 @@
 #include <cstdint>
 
 #include "engine/render/context.h"
-#include "engine/render/render_flags.h"
-#include "engine/scene/math.h"
-#include "engine/scene/node.h"
+#include "engine/core/render_flags.h"
+#include "engine/core/math.h"
+#include "engine/core/node.h"
 
 namespace ZK3D {
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 #include "platform/d3d7.h"
 
 namespace ZK3D {

@@ -1,4 +1,4 @@
-// The world, the current world and scene, and the world's name lookups.
+// The world, its current scene, compiling it and removing scenes.
 #include "engine/scene/world.h"
 
 #include "engine/render/context.h"
@@ -9,14 +9,10 @@
 
 namespace ZK3D {
 
-namespace {
-World* g_currentWorld = nullptr;
-}
-
 std::unique_ptr<World> CreateWorld(Context* context) {
     LogMessage("[W] Create world");
     std::unique_ptr<World> world(new World(context));
-    if (!g_currentWorld) g_currentWorld = world.get();
+    if (!CurrentWorld()) SetCurrentWorld(world.get());
     return world;
 }
 
@@ -26,18 +22,17 @@ World::~World() {
     if (materials) FreeNodeList(&materials);
     if (scenes) FreeNodeList(&scenes);
     currentScene = nullptr;
-    if (g_currentWorld == this) g_currentWorld = nullptr;
+    if (CurrentWorld() == this) SetCurrentWorld(nullptr);
 }
 
-World* CurrentWorld() { return g_currentWorld; }
-void SetCurrentWorld(World* world) { g_currentWorld = world; }
-Context* CurrentContext() { return g_currentWorld ? g_currentWorld->context : nullptr; }
-
-Scene* CurrentScene() { return g_currentWorld ? g_currentWorld->currentScene : nullptr; }
+Scene* CurrentScene() {
+    World* world = CurrentWorld();
+    return world ? world->currentScene : nullptr;
+}
 
 void SetCurrentScene(Scene* scene) {
     if (!scene) return;
-    World* world = scene->world ? scene->world : g_currentWorld;
+    World* world = scene->world ? scene->world : CurrentWorld();
     if (!world) return;
     world->currentScene = scene;
     if (world->context) world->context->SetClearColor(scene->descriptor.bgcolor);
@@ -78,35 +73,6 @@ void RemoveScene(World* world, Scene* scene) {
 
 void RenderCurrentScene(World* world) {
     if (world && world->currentScene) world->currentScene->render(nullptr);
-}
-
-Texture* FindTexture(const char* name) {
-    World* world = CurrentWorld();
-    if (!world) {
-        LogError("[W] Current world has not be set");
-        return nullptr;
-    }
-    return static_cast<Texture*>(FindNode(world->textures, name));
-}
-
-Material* FindMaterial(const char* name) {
-    World* world = CurrentWorld();
-    if (!world) {
-        LogError("[W] Current world has not be set");
-        return nullptr;
-    }
-    return static_cast<Material*>(FindNode(world->materials, name));
-}
-
-Texture* GetTexture(const char* name) {
-    if (Texture* found = FindTexture(name)) return found;
-    World* world = CurrentWorld();
-    if (!world) return nullptr;  // a texture made here would have no owner
-    auto* texture = new Texture(name);
-    texture->SetBitmap(name);
-    AddNode(texture, &world->textures);
-    texture->compile();
-    return texture;
 }
 
 }  // namespace ZK3D

@@ -1,6 +1,7 @@
 // The engine's root: the render context, the loaded scenes with one current scene,
-// and the materials and textures all scenes share by name; beside it the
-// process-wide current world through which engine code reaches the context.
+// and the materials and textures all scenes share by name (the drawing part,
+// RenderWorld, lives in engine/render); beside it the process-wide current world
+// through which engine code reaches the context.
 //
 // Not here: loading scene files (the scene loader adds to the lists) and texture
 // images (Texture loads its own).
@@ -10,41 +11,31 @@
 
 #include <memory>
 
+#include "engine/render/render_world.h"
 #include "engine/scene/scene.h"
 #include "engine/scene/sphere_culler.h"
-#include "engine/scene/transparent_face_sorter.h"
 
 namespace ZK3D {
 
-class Context;
-class Material;
-class Texture;
-
-class World {
+class World final : public RenderWorld {
 public:
+    // Frees the textures, then the materials, then the scenes.
     ~World();
-    World(const World&) = delete;
-    World& operator=(const World&) = delete;
 
-    Context* context = nullptr;  // not owned
     Scene* scenes = nullptr;
     Scene* currentScene = nullptr;
-    Material* materials = nullptr;
-    Texture* textures = nullptr;
-    TransparentFaceSorter sorter;
     SphereCuller culler;
 
 private:
     friend std::unique_ptr<World> CreateWorld(Context* context);
-    explicit World(Context* c) : context(c) {}
+    explicit World(Context* c) : RenderWorld(c) {}
 };
 
 // An empty world on the context; it becomes current when there is none.
 std::unique_ptr<World> CreateWorld(Context* context);
-World* CurrentWorld();
-void SetCurrentWorld(World* world);
-// The current world's context, or none.
-Context* CurrentContext();
+// Every world is a World: the current pointer is kept below as its drawing part.
+inline World* CurrentWorld() { return static_cast<World*>(CurrentRenderWorld()); }
+inline void SetCurrentWorld(World* world) { SetCurrentRenderWorld(world); }
 
 // Compiles textures, materials and scenes; the current scene stays current.
 void CompileWorld(World* world);
@@ -56,12 +47,5 @@ Scene* CurrentScene();
 // and its first camera the current camera when it has none.
 void SetCurrentScene(Scene* scene);
 void RenderCurrentScene(World* world);
-
-// Lookups in the current world's lists ("[W] Current world has not be set" without one).
-Texture* FindTexture(const char* name);
-Material* FindMaterial(const char* name);
-// The current world's texture of that name, created, loaded and added when
-// missing; none without a current world (it would have no owner).
-Texture* GetTexture(const char* name);
 
 }  // namespace ZK3D

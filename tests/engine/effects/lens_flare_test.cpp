@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/effects/lens_flare.h"
-#include "engine/render/render_flags.h"
+#include "engine/core/render_flags.h"
 #include "engine/scene/gizmo.h"
 #include "tests/engine/effects/effects_fixture.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 using namespace ZK3D;
 

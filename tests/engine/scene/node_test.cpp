@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scene/node.h"
+#include "engine/core/node.h"
 #include "tests/support/log_capture.h"
 
 using namespace ZK3D;

@@ -24,7 +24,7 @@
 #include "engine/render/mode_selection.h"
 #include "engine/render/texture.h"
 #include "engine/scene/camera.h"
-#include "engine/scene/node.h"
+#include "engine/core/node.h"
 #include "engine/scene/scene.h"
 #include "engine/scene/scene_loader.h"
 #include "engine/scene/world.h"

@@ -1,6 +1,6 @@
 // Queuing, sorting (quicksort, largest depth first) and drawing of transparent
 // faces in runs of one mesh and one matrix.
-#include "engine/scene/transparent_face_sorter.h"
+#include "engine/render/transparent_face_sorter.h"
 
 #include <utility>
 

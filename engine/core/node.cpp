@@ -1,4 +1,4 @@
-#include "engine/scene/node.h"
+#include "engine/core/node.h"
 
 #include <cstdio>
 #include <cstring>

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 namespace ZK3D {
 

@@ -1,4 +1,4 @@
-#include "engine/scene/math.h"
+#include "engine/core/math.h"
 
 #include <cmath>
 
