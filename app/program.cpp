@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/report_sink.h"
+#include "engine/core/screen.h"
 #include "engine/files/pack.h"
 #include "engine/render/mode_selection.h"
 #include "platform/report.h"
@@ -107,7 +108,7 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     sink.verbose = options.verbose;
     sink.headless = true;
     ConfigureReportSink(sink);
-    LogSetCallback(reportSink, 1, 2, 3);
+    LogSetCallback(reportSink, kReportError, kReportWarning, kReportPlain);
 
     // Data files not found on disk come from the pack (the demo itself never sets one).
     if (!packPath.empty() && !ZK3D::zkSetPack(packPath.c_str())) {
@@ -141,7 +142,7 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     sink.headless = headless;
     ConfigureReportSink(sink);
 
-    ZK3D::SelectMode(640, 480, 32, 0);
+    ZK3D::SelectMode(ZK3D::kScreenWidth, ZK3D::kScreenHeight, 32, 0);
 
     // Offscreen runs and captures keep a fixed clock: 60 frames per second unless told.
     const bool capturing = !options.captureDir.empty();
@@ -168,6 +169,6 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
         std::fprintf(stderr, "velmoor: cannot create the graphics device\n");
         demo.shutdown();
     }
-    LogSetCallback(nullptr, 1, 2, 3);
+    LogSetCallback(nullptr, kReportError, kReportWarning, kReportPlain);
     return code;
 }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "platform/report.h"
 #include "platform/window.h"
 
 namespace {
@@ -20,9 +21,9 @@ const char* reportSink(int type, int32_t code, const char* format, va_list* args
     thread_local char buffer[1024];
     int prefix = 0;
     switch (type) {
-        case 1: prefix = std::snprintf(buffer, sizeof buffer, "Error %d : ", code); break;
-        case 2: prefix = std::snprintf(buffer, sizeof buffer, "Warning %d : ", code); break;
-        case 3: break;
+        case kReportError: prefix = std::snprintf(buffer, sizeof buffer, "Error %d : ", code); break;
+        case kReportWarning: prefix = std::snprintf(buffer, sizeof buffer, "Warning %d : ", code); break;
+        case kReportPlain: break;
         default: return buffer;  // unknown levels leave the buffer as it was
     }
     std::vsnprintf(buffer + prefix, sizeof buffer - size_t(prefix), format, *args);
@@ -32,9 +33,9 @@ const char* reportSink(int type, int32_t code, const char* format, va_list* args
         std::fputs(buffer, g_settings.log);
         std::fputc('\n', g_settings.log);
         // Errors reach the disk at once; the many plain lines go out buffered.
-        if (type == 1) std::fflush(g_settings.log);
+        if (type == kReportError) std::fflush(g_settings.log);
     }
-    if (type == 1) {
+    if (type == kReportError) {
         if (g_settings.headless)
             std::fprintf(stderr, "%s\n", buffer);
         else

@@ -22,6 +22,9 @@
 #define ZK_PRINTF(fmt, args)
 #endif
 
+// The level numbers the program installs its callback with.
+enum ReportLevel : int { kReportError = 1, kReportWarning = 2, kReportPlain = 3 };
+
 // The application's sink: (level, report number, format, argument list) -> the
 // formatted text. The argument list is the reporting call's own and may be read once.
 using LogCallback = const char* (*)(int level, int32_t code, const char* format, va_list* args);

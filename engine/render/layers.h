@@ -21,6 +21,7 @@
 #include <memory>
 
 #include "engine/core/render_flags.h"
+#include "engine/core/screen.h"
 #include "engine/render/render_surface.h"
 
 namespace ZK3D {
@@ -73,7 +74,7 @@ protected:
 
     std::unique_ptr<RenderSurface> capture_;
     RenderSurface* previous_ = nullptr;  // not owned
-    float rect_[4] = {0, 0, 640, 480};
+    float rect_[4] = {0, 0, kScreenWidth, kScreenHeight};
     RenderFlags flags_ = kDefaultRenderFlags;
     bool capturing_ = false;
 };

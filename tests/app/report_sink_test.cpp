@@ -19,10 +19,10 @@ protected:
         settings.headless = true;
         settings.log = log_;
         ConfigureReportSink(settings);
-        LogSetCallback(reportSink, 1, 2, 3);
+        LogSetCallback(reportSink, kReportError, kReportWarning, kReportPlain);
     }
     void TearDown() override {
-        LogSetCallback(nullptr, 1, 2, 3);
+        LogSetCallback(nullptr, kReportError, kReportWarning, kReportPlain);
         ConfigureReportSink({});
         std::fclose(log_);
     }

@@ -26,7 +26,7 @@ TEST(Report, ErrorsCarryMinusOneAndMessagesZero) {
 }
 
 TEST(Report, NoCallbackMeansNoOutputAndNoCrash) {
-    LogSetCallback(nullptr, 1, 2, 3);
+    LogSetCallback(nullptr, kReportError, kReportWarning, kReportPlain);
     EXPECT_EQ(LogError("[W] %s", "nobody listens"), nullptr);
     EXPECT_EQ(LogCheck(4, 5, "x"), 4);
 }

@@ -23,11 +23,11 @@ const char* CaptureSink(int level, int code, const char* format, va_list* args) 
 
 LogCapture::LogCapture() {
     g_capture = this;
-    LogSetCallback(&CaptureSink, 1, 2, 3);
+    LogSetCallback(&CaptureSink, kReportError, kReportWarning, kReportPlain);
 }
 
 LogCapture::~LogCapture() {
-    LogSetCallback(nullptr, 1, 2, 3);
+    LogSetCallback(nullptr, kReportError, kReportWarning, kReportPlain);
     g_capture = nullptr;
 }
 
@@ -45,7 +45,7 @@ std::vector<std::string> LogCapture::texts() const {
 std::vector<std::string> LogCapture::errors() const {
     std::vector<std::string> out;
     for (const auto& r : reports())
-        if (r.level == 1) out.push_back(r.text);
+        if (r.level == kReportError) out.push_back(r.text);
     return out;
 }
 

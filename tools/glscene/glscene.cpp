@@ -360,7 +360,7 @@ int main(int argc, char** argv) {
         else
             return Usage();
     }
-    LogSetCallback(Sink, 1, 2, 3);
+    LogSetCallback(Sink, kReportError, kReportWarning, kReportPlain);
     const bool headless = !capture.empty();
     if (frames <= 0) frames = headless || !screenshot.empty() ? 1 : -1;
 

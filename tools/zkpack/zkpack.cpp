@@ -24,14 +24,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kError = 1, kWarning = 2, kPlain = 3;
 bool g_verbose = false;
 
 // Engine reports: errors always to stderr, plain messages with -v.
 const char* PrintReport(int level, int32_t, const char* format, va_list* args) {
     thread_local char text[2048];
     std::vsnprintf(text, sizeof text, format, *args);
-    if (level != kPlain || g_verbose) std::fprintf(stderr, "%s\n", text);
+    if (level != kReportPlain || g_verbose) std::fprintf(stderr, "%s\n", text);
     return text;
 }
 
@@ -237,7 +236,7 @@ int Extract(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    LogSetCallback(&PrintReport, kError, kWarning, kPlain);
+    LogSetCallback(&PrintReport, kReportError, kReportWarning, kReportPlain);
     if (argc < 2) return Usage();
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
