@@ -2,7 +2,7 @@
 # the demo; `make test` builds and runs every test. `make asan-test` runs the unit
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 JOBS ?= $(shell nproc)
-DEMO_DIR := build/demo
+SHOW_DIR := build/show
 VELMOOR := build/app/velmoor
 
 .PHONY: all deps build demo demo-data demo-pack test asan-test bench clean
@@ -22,7 +22,7 @@ demo-data: build
 	@cmake --build --preset default --target demo_data
 
 demo: demo-data
-	$(VELMOOR) --data $(DEMO_DIR) $(ARGS)
+	$(VELMOOR) --data $(SHOW_DIR) $(ARGS)
 
 test: build
 	@ctest --preset default -j $(JOBS)
@@ -40,4 +40,4 @@ clean:
 
 # A release folder: the executable, vlm.ini, one pack and the soundtrack.
 demo-pack: demo-data
-	@scripts/make-release build $(DEMO_DIR) build/release
+	@scripts/make-release build $(SHOW_DIR) build/release

@@ -1,5 +1,5 @@
 // Benchmarks of the baked demo content (the data set the build bakes into
-// build/demo): how long LoadScene takes for each scene file the show plays,
+// build/show): how long LoadScene takes for each scene file the show plays,
 // textures included, and for all ten in playing order; and how long one frame
 // of each scene takes to draw through its first camera, at times spread over
 // the scene (the scene's own drawing only: no script effects or layers).
@@ -38,7 +38,7 @@ const char* Quiet(int, int32_t, const char*, va_list*) { return ""; }
 Context* GLContext() {
     static std::unique_ptr<Context> context = [] {
         LogSetCallback(Quiet, 1, 2, 3);
-        if (chdir(VELMOOR_DEMO_DIR) != 0) return std::unique_ptr<Context>();
+        if (chdir(VELMOOR_SHOW_DIR) != 0) return std::unique_ptr<Context>();
         ResetModeSelection();
         SelectMode(640, 480, 32, 0);
         return Context::Create(nullptr);
@@ -51,7 +51,7 @@ std::string SceneFile(int i) { return std::string("data/") + kScenes[i] + ".zks"
 void BM_LoadScene(benchmark::State& state) {
     Context* context = GLContext();
     if (!context) {
-        state.SkipWithError("no EGL context, or no baked demo in " VELMOOR_DEMO_DIR);
+        state.SkipWithError("no EGL context, or no baked demo in " VELMOOR_SHOW_DIR);
         return;
     }
     const std::string file = SceneFile(int(state.range(0)));
@@ -74,7 +74,7 @@ BENCHMARK(BM_LoadScene)->DenseRange(0, 9)->Unit(benchmark::kMillisecond);
 void BM_LoadAllScenes(benchmark::State& state) {
     Context* context = GLContext();
     if (!context) {
-        state.SkipWithError("no EGL context, or no baked demo in " VELMOOR_DEMO_DIR);
+        state.SkipWithError("no EGL context, or no baked demo in " VELMOOR_SHOW_DIR);
         return;
     }
     for (auto _ : state) {
@@ -92,7 +92,7 @@ BENCHMARK(BM_LoadAllScenes)->Unit(benchmark::kMillisecond)->Iterations(2);
 void BM_DrawScene(benchmark::State& state) {
     Context* context = GLContext();
     if (!context) {
-        state.SkipWithError("no EGL context, or no baked demo in " VELMOOR_DEMO_DIR);
+        state.SkipWithError("no EGL context, or no baked demo in " VELMOOR_SHOW_DIR);
         return;
     }
     const std::string file = SceneFile(int(state.range(0)));

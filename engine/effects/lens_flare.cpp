@@ -12,6 +12,7 @@
 #include "engine/scene/gizmo.h"
 #include "engine/scene/light.h"
 #include "engine/scene/world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 
@@ -115,6 +116,7 @@ const FlareElement* LensFlare::Element(int32_t index) const {
 
 void LensFlare::render(HierarchyNode*) {
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "a lens flare is drawn with no current world or render context");
     if (!context) return;
     const float savedScale = scale;
     const float savedIntensity = intensity;

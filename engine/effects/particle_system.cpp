@@ -9,6 +9,7 @@
 #include "engine/render/texture.h"
 #include "engine/scene/scene.h"
 #include "engine/scene/world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -110,6 +111,7 @@ void ParticleSystem::render(HierarchyNode*) {
 
 void ParticleSystem::Draw() {
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "a particle system is drawn with no current world or render context");
     IDirect3DDevice7* device = context ? context->device() : nullptr;
     if (!device) return;
     if (vertices.empty()) compile();

@@ -8,6 +8,7 @@
 #include "engine/core/render_flags.h"
 #include "engine/render/texture.h"
 #include "engine/scene/world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -119,6 +120,7 @@ float zkFont::SubTextWidth(const char* text, int32_t first, int32_t last, Vector
 void zkFont::Flush() {
     if (!vertices) return;
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "text is drawn with no current world or render context");
     IDirect3DDevice7* device = context ? context->device() : nullptr;
     if (!device) return;
     Texture::Bind(0, texture);

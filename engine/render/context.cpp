@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/render/mode_selection.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -86,6 +87,7 @@ Context::~Context() {
 }
 
 void Context::Clear(const D3DRECT* rect) {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     D3DRECT r = rect ? *rect : D3DRECT{0, 0, width_, height_};
     device_->Clear(1, &r, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, PackColor(clearColor_), 1.0f, 0);
@@ -170,6 +172,7 @@ void Context::ForceFlags() {
 }
 
 void Context::SetColorStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTextureStageState(stage, D3DTSS_COLOROP, op);
     device_->SetTextureStageState(stage, D3DTSS_COLORARG1, arg1);
@@ -177,6 +180,7 @@ void Context::SetColorStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
 }
 
 void Context::SetAlphaStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTextureStageState(stage, D3DTSS_ALPHAOP, op);
     device_->SetTextureStageState(stage, D3DTSS_ALPHAARG1, arg1);
@@ -184,6 +188,7 @@ void Context::SetAlphaStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
 }
 
 void Context::SetStageFilters(DWORD stage, DWORD mag, DWORD min, DWORD mip) {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTextureStageState(stage, D3DTSS_MAGFILTER, mag);
     device_->SetTextureStageState(stage, D3DTSS_MINFILTER, min);
@@ -191,6 +196,7 @@ void Context::SetStageFilters(DWORD stage, DWORD mag, DWORD min, DWORD mip) {
 }
 
 void Context::ResetStage(DWORD stage) {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTexture(stage, nullptr);
     if (stage == 0) {
@@ -207,18 +213,19 @@ void Context::ResetAllStages() {
 }
 
 void Context::SetFog(bool enable, const FogRecord* fog) {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     if (!enable || !fog) {
         device_->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
         return;
     }
     switch (fog->mode) {
-        case 1: device_->SetRenderState(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_LINEAR); break;
-        case 2:
+        case kFogLinear: device_->SetRenderState(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_LINEAR); break;
+        case kFogExponential:
             device_->SetRenderState(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_EXP);
             device_->SetRenderState(D3DRENDERSTATE_FOGDENSITY, FloatBits(fog->end));
             break;
-        case 3:
+        case kFogExponential2:
             device_->SetRenderState(D3DRENDERSTATE_FOGVERTEXMODE, D3DFOG_EXP2);
             device_->SetRenderState(D3DRENDERSTATE_FOGDENSITY, FloatBits(fog->end));
             break;
@@ -251,6 +258,7 @@ void Context::ClearLights() {
 }
 
 void Context::SetDefaultMaterial() {
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     D3DMATERIAL7 material{};
     material.dcvDiffuse = material.dcvAmbient = material.dcvSpecular = material.dcvEmissive = {1, 1, 1, 1};
@@ -260,6 +268,7 @@ void Context::SetDefaultMaterial() {
 
 void Context::SetRenderSurface(RenderSurface* surface) {
     currentSurface_ = surface;
+    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!surface || !device_) return;
     device_->SetRenderTarget(surface->Surface(), 0);
     D3DVIEWPORT7 viewport = surface->Viewport() ? *surface->Viewport() : D3DVIEWPORT7{};

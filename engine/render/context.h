@@ -28,8 +28,11 @@
 
 namespace ZK3D {
 
-// A scene's fog as stored in its file: mode 1 linear, 2 exponential, 3 squared
-// exponential (anything else: none); end is the density of the exponential modes.
+// A scene's fog mode as stored in its file; any other value means no fog.
+enum FogMode : int32_t { kFogNone = 0, kFogLinear = 1, kFogExponential = 2, kFogExponential2 = 3 };
+
+// A scene's fog as stored in its file (mode: a FogMode); end is the density of
+// the exponential modes.
 struct FogRecord {
     int32_t mode = 0;
     Color color;

@@ -9,6 +9,7 @@
 #include "engine/render/mesh.h"
 #include "engine/render/texture.h"
 #include "engine/render/render_world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 
@@ -167,6 +168,7 @@ void Material::PerDraw(Mesh& mesh) {
 
 void Material::Apply(const Material* material, const Mesh* mesh) {
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "a material is applied with no current world or render context");
     if (!context) return;
     if (!material) {
         context->SetDefaultMaterial();

@@ -9,6 +9,7 @@
 #include "engine/render/context.h"
 #include "engine/render/material.h"
 #include "engine/render/render_world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 
@@ -134,6 +135,7 @@ void Mesh::compile() {
 
 void Mesh::render(HierarchyNode* node) {
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "a mesh is drawn with no current world or render context");
     if (!context) return;
     // Placed by a tree walk, the node's world matrix is on top of the context's
     // stack; drawn on its own, the mesh keeps the world matrix the context holds.

@@ -10,6 +10,7 @@
 #include "engine/scene/light.h"
 #include "engine/scene/effect_node.h"
 #include "engine/scene/world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -77,6 +78,7 @@ void Scene::compile() {
 }
 
 void Scene::render(HierarchyNode*) {
+    ZK_ASSERT(world, "a scene is rendered that was not made through CreateScene");
     Context* context = world ? world->context : CurrentContext();
     if (!context || !world) return;
     context->ClearLights();

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <numbers>
 #include <initializer_list>
 #include <set>
 #include <string>
@@ -34,7 +35,7 @@ namespace bake {
 using zks::Quat;
 using zks::Vec3;
 
-constexpr float kPi = 3.14159265358979f;
+constexpr float kPi = std::numbers::pi_v<float>;
 
 // Render-state word fields (the engine's RenderFlags layout).
 namespace rf {

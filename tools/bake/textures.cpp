@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <string>
 
 #include "tools/bake/text_painter.h"
@@ -19,7 +20,7 @@ namespace {
 
 using image::ColorF;
 using image::Image;
-constexpr float kPi = 3.14159265358979f;
+constexpr float kPi = std::numbers::pi_v<float>;
 
 // The fonts pictures with lettering are drawn with.
 struct Fonts {

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kDemo = VELMOOR_DEMO_DIR;
+const fs::path kDemo = VELMOOR_SHOW_DIR;
 
 class BakedConfig : public ::testing::Test {
 protected:

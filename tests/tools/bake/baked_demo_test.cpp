@@ -92,7 +92,7 @@ Difference Compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
 }
 
 TEST(BakedDemo, PlaysToTheEndAndLooksLikeItsReferences) {
-    const fs::path demo = VELMOOR_DEMO_DIR;
+    const fs::path demo = VELMOOR_SHOW_DIR;
     if (!fs::exists(demo / "vlm.ini")) GTEST_SKIP() << "no baked demo in " << demo;
     const fs::path dir = fs::temp_directory_path() / ("velmoor_baked_" + std::to_string(::getpid()));
     fs::remove_all(dir);

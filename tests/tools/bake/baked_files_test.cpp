@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path kDemo = VELMOOR_DEMO_DIR;
+const fs::path kDemo = VELMOOR_SHOW_DIR;
 
 std::vector<uint8_t> Bytes(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

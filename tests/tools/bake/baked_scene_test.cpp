@@ -68,14 +68,14 @@ const Expected kScenes[] = {
 class BakedScene : public ::testing::TestWithParam<Expected> {
 protected:
     void SetUp() override {
-        if (!fs::exists(fs::path(VELMOOR_DEMO_DIR) / "vlm.ini")) GTEST_SKIP() << "no baked demo in " VELMOOR_DEMO_DIR;
+        if (!fs::exists(fs::path(VELMOOR_SHOW_DIR) / "vlm.ini")) GTEST_SKIP() << "no baked demo in " VELMOOR_SHOW_DIR;
         ResetModeSelection();
         SelectMode(640, 480, 32, 0);
         context_ = Context::Create(nullptr);
         if (!context_) GTEST_SKIP() << "no EGL context could be made here";
         // The scenes name their images relative to the data set, as the demo runs.
         previous_ = fs::current_path();
-        fs::current_path(VELMOOR_DEMO_DIR);
+        fs::current_path(VELMOOR_SHOW_DIR);
         world_ = CreateWorld(context_.get());
     }
     void TearDown() override {
