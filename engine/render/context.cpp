@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "engine/render/mode_selection.h"
-#include "platform/assert.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -87,7 +86,6 @@ Context::~Context() {
 }
 
 void Context::Clear(const D3DRECT* rect) {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     D3DRECT r = rect ? *rect : D3DRECT{0, 0, width_, height_};
     device_->Clear(1, &r, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, PackColor(clearColor_), 1.0f, 0);
@@ -172,7 +170,6 @@ void Context::ForceFlags() {
 }
 
 void Context::SetColorStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTextureStageState(stage, D3DTSS_COLOROP, op);
     device_->SetTextureStageState(stage, D3DTSS_COLORARG1, arg1);
@@ -180,7 +177,6 @@ void Context::SetColorStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
 }
 
 void Context::SetAlphaStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTextureStageState(stage, D3DTSS_ALPHAOP, op);
     device_->SetTextureStageState(stage, D3DTSS_ALPHAARG1, arg1);
@@ -188,7 +184,6 @@ void Context::SetAlphaStage(DWORD stage, DWORD arg1, DWORD arg2, DWORD op) {
 }
 
 void Context::SetStageFilters(DWORD stage, DWORD mag, DWORD min, DWORD mip) {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTextureStageState(stage, D3DTSS_MAGFILTER, mag);
     device_->SetTextureStageState(stage, D3DTSS_MINFILTER, min);
@@ -196,7 +191,6 @@ void Context::SetStageFilters(DWORD stage, DWORD mag, DWORD min, DWORD mip) {
 }
 
 void Context::ResetStage(DWORD stage) {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     device_->SetTexture(stage, nullptr);
     if (stage == 0) {
@@ -213,7 +207,6 @@ void Context::ResetAllStages() {
 }
 
 void Context::SetFog(bool enable, const FogRecord* fog) {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     if (!enable || !fog) {
         device_->SetRenderState(D3DRENDERSTATE_FOGENABLE, FALSE);
@@ -258,7 +251,6 @@ void Context::ClearLights() {
 }
 
 void Context::SetDefaultMaterial() {
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!device_) return;
     D3DMATERIAL7 material{};
     material.dcvDiffuse = material.dcvAmbient = material.dcvSpecular = material.dcvEmissive = {1, 1, 1, 1};
@@ -268,7 +260,6 @@ void Context::SetDefaultMaterial() {
 
 void Context::SetRenderSurface(RenderSurface* surface) {
     currentSurface_ = surface;
-    ZK_ASSERT(device_, "the render context is used after its device failed to be made");
     if (!surface || !device_) return;
     device_->SetRenderTarget(surface->Surface(), 0);
     D3DVIEWPORT7 viewport = surface->Viewport() ? *surface->Viewport() : D3DVIEWPORT7{};
