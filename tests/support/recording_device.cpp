@@ -628,11 +628,7 @@ HRESULT RecordingD3DXContext::UpdateFrame(DWORD flags) {
 }
 
 RecordingMatrixStack::RecordingMatrixStack(RecordingPlatform& platform) : Recorded("stack"), platform_(platform) {
-    D3DXCreateMatrixStack(0, &inner_);
-}
-
-RecordingMatrixStack::~RecordingMatrixStack() {
-    if (inner_) inner_->Release();
+    D3DXCreateMatrixStack(0, inner_.put());
 }
 
 HRESULT RecordingMatrixStack::Push() {

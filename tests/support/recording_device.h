@@ -31,6 +31,7 @@
 #include "platform/d3d7.h"
 #include "platform/d3dx.h"
 #include "platform/ref_counted.h"
+#include "platform/ref_ptr.h"
 
 namespace testing_support {
 
@@ -278,7 +279,6 @@ private:
 class RecordingMatrixStack final : public Recorded<ID3DXMatrixStack> {
 public:
     explicit RecordingMatrixStack(RecordingPlatform& platform);
-    ~RecordingMatrixStack() override;
     HRESULT Push() override;
     HRESULT Pop() override;
     HRESULT LoadIdentity() override;
@@ -289,7 +289,7 @@ public:
 
 private:
     RecordingPlatform& platform_;
-    ID3DXMatrixStack* inner_ = nullptr;
+    platform::RefPtr<ID3DXMatrixStack> inner_;
 };
 
 // The whole recording platform. Creates a 640 x 480 (or the given size) 32-bit
