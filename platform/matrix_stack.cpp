@@ -1,21 +1,15 @@
 // The utility library's matrix stack: plain CPU matrices, no device involved.
-#include <atomic>
 #include <new>
 #include <vector>
 
 #include "platform/d3dx.h"
+#include "platform/ref_counted.h"
 
 namespace {
 
-class MatrixStack final : public ID3DXMatrixStack {
+class MatrixStack final : public platform::RefCounted<ID3DXMatrixStack> {
 public:
     MatrixStack() : stack_{D3DMatrixIdentity()} {}
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT Push() override {
         stack_.push_back(stack_.back());
         return D3D_OK;
@@ -46,7 +40,6 @@ public:
     D3DMATRIX* GetTop() override { return &stack_.back(); }
 
 private:
-    std::atomic<ULONG> refs_{1};
     std::vector<D3DMATRIX> stack_;
 };
 

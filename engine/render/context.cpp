@@ -31,14 +31,15 @@ std::unique_ptr<Context> Context::Create(HWND window, const UtilityLibrary& libr
     HRESULT hr = D3DXERR_STARTUPFAILED;
     if (library.createContext)
         hr = library.createContext(deviceIndex, FullScreen() ? D3DX_CONTEXT_FULLSCREEN : 0, window,
-                                   static_cast<DWORD>(mode.width), static_cast<DWORD>(mode.height), &context->d3dx_);
+                                   static_cast<DWORD>(mode.width), static_cast<DWORD>(mode.height),
+                                   context->d3dx_.put());
     ReportD3DXResult(hr);
     if (FAILED(hr) || !context->d3dx_) return nullptr;  // destruction shuts the library down again
 
-    context->ddraw_ = context->d3dx_->GetDD();
-    context->d3d_ = context->d3dx_->GetD3D();
-    context->device_ = context->d3dx_->GetD3DDevice();
-    context->zbuffer_ = context->d3dx_->GetZBuffer();
+    context->ddraw_.reset(context->d3dx_->GetDD());
+    context->d3d_.reset(context->d3dx_->GetD3D());
+    context->device_.reset(context->d3dx_->GetD3DDevice());
+    context->zbuffer_.reset(context->d3dx_->GetZBuffer());
 
     context->flagStack_.assign(kFlagStackCapacity, kDefaultRenderFlags);
     context->top_ = 0;
@@ -48,18 +49,18 @@ std::unique_ptr<Context> Context::Create(HWND window, const UtilityLibrary& libr
     context->ForceFlags();
 
     D3DVIEWPORT7 viewport{};
-    if (IDirect3DDevice7* device = context->device_) {
+    if (IDirect3DDevice7* device = context->device()) {
         device->GetViewport(&viewport);
-        device->GetRenderTarget(&context->renderTarget_);
+        device->GetRenderTarget(context->renderTarget_.put());
     }
-    RenderSurface* target = new RenderSurface(context->renderTarget_, viewport);
+    RenderSurface* target = new RenderSurface(context->renderTarget_.get(), viewport);
     context->targetSurface_.reset(target);
     context->SetRenderSurface(target);
 
     LogMessage("Texture Pixel Format Enumeration");
     if (context->device_) context->device_->EnumTextureFormats(&Context::CollectFormat, context.get());
 
-    if (library.createMatrixStack) library.createMatrixStack(0, &context->matrixStack_);
+    if (library.createMatrixStack) library.createMatrixStack(0, context->matrixStack_.put());
 
     context->clearColor_ = {0, 0, 0.8f, 0};
     context->Clear();
@@ -75,13 +76,16 @@ HRESULT Context::CollectFormat(DDPIXELFORMAT* format, void* context) {
 Context::~Context() {
     currentSurface_ = nullptr;
     targetSurface_.reset();
-    if (matrixStack_) matrixStack_->Release();
-    if (renderTarget_) renderTarget_->Release();
-    if (zbuffer_) zbuffer_->Release();
-    if (device_) device_->Release();
-    if (d3d_) d3d_->Release();
-    if (ddraw_) ddraw_->Release();
-    if (d3dx_) d3dx_->Release();
+    // The wrapper of the render target goes first, then the references the
+    // context took, the utility-library context that handed them out last, and
+    // only then is the library shut down.
+    matrixStack_.reset();
+    renderTarget_.reset();
+    zbuffer_.reset();
+    device_.reset();
+    d3d_.reset();
+    ddraw_.reset();
+    d3dx_.reset();
     if (uninitialize_) uninitialize_();
 }
 
@@ -135,7 +139,7 @@ void Context::PopFlags() {
 void Context::ApplyFlags(RenderFlags flags) {
     const RenderFlags changed = flags ^ appliedFlags_;
     if (device_ && changed) {
-        IDirect3DDevice7* d = device_;
+        IDirect3DDevice7* d = device_.get();
         auto bit = [&](RenderFlags mask, D3DRENDERSTATETYPE state) {
             if (changed & mask) d->SetRenderState(state, (flags & mask) ? TRUE : FALSE);
         };

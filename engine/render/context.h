@@ -25,6 +25,7 @@
 #include "engine/render/transform_cache.h"
 #include "engine/core/math.h"
 #include "platform/d3dx.h"
+#include "platform/ref_ptr.h"
 
 namespace ZK3D {
 
@@ -123,12 +124,12 @@ public:
     float AspectRatio() const;
 
     HWND window() const { return window_; }
-    ID3DXContext* d3dx() const { return d3dx_; }
-    ID3DXMatrixStack* matrixStack() const { return matrixStack_; }
-    IDirect3D7* d3d() const { return d3d_; }
-    IDirect3DDevice7* device() const { return device_; }
-    IDirectDraw7* ddraw() const { return ddraw_; }
-    IDirectDrawSurface7* zbuffer() const { return zbuffer_; }
+    ID3DXContext* d3dx() const { return d3dx_.get(); }
+    ID3DXMatrixStack* matrixStack() const { return matrixStack_.get(); }
+    IDirect3D7* d3d() const { return d3d_.get(); }
+    IDirect3DDevice7* device() const { return device_.get(); }
+    IDirectDraw7* ddraw() const { return ddraw_.get(); }
+    IDirectDrawSurface7* zbuffer() const { return zbuffer_.get(); }
     TransformCache& transforms() { return transforms_; }
     const std::vector<DDPIXELFORMAT>& textureFormats() const { return textureFormats_; }
     int maxLightIndex() const { return maxLightIndex_; }
@@ -143,12 +144,13 @@ private:
 
     HWND window_ = nullptr;
     std::function<HRESULT()> uninitialize_;
-    ID3DXContext* d3dx_ = nullptr;
-    ID3DXMatrixStack* matrixStack_ = nullptr;
-    IDirect3D7* d3d_ = nullptr;
-    IDirect3DDevice7* device_ = nullptr;
-    IDirectDraw7* ddraw_ = nullptr;
-    IDirectDrawSurface7* zbuffer_ = nullptr;
+    // The destructor releases these in its own order, not in member order.
+    platform::RefPtr<ID3DXContext> d3dx_;
+    platform::RefPtr<ID3DXMatrixStack> matrixStack_;
+    platform::RefPtr<IDirect3D7> d3d_;
+    platform::RefPtr<IDirect3DDevice7> device_;
+    platform::RefPtr<IDirectDraw7> ddraw_;
+    platform::RefPtr<IDirectDrawSurface7> zbuffer_;
     // A word for diagnostic switches of the renderer. It stays in the context's
     // record, but nothing in the program sets it: no debug drawing is built in,
     // so it is always 0.
@@ -159,7 +161,7 @@ private:
     TransformCache transforms_;
     RenderSurface* currentSurface_ = nullptr;
     std::unique_ptr<RenderSurface> targetSurface_;   // the wrapper of the device's own render target
-    IDirectDrawSurface7* renderTarget_ = nullptr;    // reference taken by GetRenderTarget
+    platform::RefPtr<IDirectDrawSurface7> renderTarget_;  // reference taken by GetRenderTarget
     Color clearColor_;
     int maxLightIndex_ = 0;
     int nextLight_ = 0;

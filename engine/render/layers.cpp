@@ -76,7 +76,7 @@ void zkCaptureLayer::InitCapture(uint32_t blendMode) {
 
 bool zkCaptureLayer::CanCapture() const { return capture_ && capture_->Surface() && CurrentContext(); }
 
-void zkCaptureLayer::BeginCapture() {
+void zkCaptureLayer::Begin() {
     if (!CanCapture()) return;
     Context& context = *CurrentContext();
     previous_ = context.CurrentSurface();
@@ -86,15 +86,13 @@ void zkCaptureLayer::BeginCapture() {
     capturing_ = true;
 }
 
-void zkCaptureLayer::EndCapture() {
-    // Only a layer that redirected rendering gives it back; an End without its
-    // Begin leaves the current target alone.
+void zkCaptureLayer::End() {
     if (!capturing_) return;
     capturing_ = false;
     if (Context* context = CurrentContext()) context->SetRenderSurface(previous_);
 }
 
-void zkCaptureLayer::StoreRect(float left, float top, float right, float bottom) {
+void zkCaptureLayer::SetRect(float left, float top, float right, float bottom) {
     rect_[0] = left;
     rect_[1] = top;
     rect_[2] = right;
@@ -114,11 +112,6 @@ void zkCaptureLayer::SetUpDraw(Context& context) {
 // ---------------------------------------------------------------- motion blur
 
 void zkMotionBlurLayer::Init() { InitCapture(flags::kBlendTransparent); }
-void zkMotionBlurLayer::Begin() { BeginCapture(); }
-void zkMotionBlurLayer::End() { EndCapture(); }
-void zkMotionBlurLayer::SetRect(float left, float top, float right, float bottom) {
-    StoreRect(left, top, right, bottom);
-}
 void zkMotionBlurLayer::SetFactor(float f) { alpha_ = 1.0f - f; }
 
 void zkMotionBlurLayer::Draw() {
@@ -135,11 +128,6 @@ void zkMotionBlurLayer::Draw() {
 // ---------------------------------------------------------------- double image
 
 void zkDoubleImageLayer::Init() { InitCapture(flags::kBlendAdditive); }
-void zkDoubleImageLayer::Begin() { BeginCapture(); }
-void zkDoubleImageLayer::End() { EndCapture(); }
-void zkDoubleImageLayer::SetRect(float left, float top, float right, float bottom) {
-    StoreRect(left, top, right, bottom);
-}
 void zkDoubleImageLayer::SetFactor(float f) { shift_ = f; }
 
 void zkDoubleImageLayer::Draw() {
@@ -173,20 +161,14 @@ void zkMotionRadialBlurLayer::Init() {
     LogMessage("zkMotionRadialBlurLayer : out of set");
 }
 
-void zkMotionRadialBlurLayer::Begin() { BeginCapture(); }
-
 void zkMotionRadialBlurLayer::End() {
     const bool restored = capturing_;
-    EndCapture();
+    zkCaptureLayer::End();
     LogMessage("zkMotionRadialBlurLayer : out endscene");
     Context* context = CurrentContext();
     if (!restored || !context || !context->device()) return;
     D3DRECT whole = WholeSurface(context->CurrentSurface(), *context);
     context->device()->Clear(1, &whole, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-}
-
-void zkMotionRadialBlurLayer::SetRect(float left, float top, float right, float bottom) {
-    StoreRect(left, top, right, bottom);
 }
 
 void zkMotionRadialBlurLayer::SetFactor(float f) {

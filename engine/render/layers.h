@@ -46,7 +46,8 @@ public:
 };
 
 // What the three layers share: the owned capture surface, the surface to return
-// to, the placement rectangle and the render-state word.
+// to, the placement rectangle and the render-state word, and with them Begin,
+// End and SetRect.
 class zkCaptureLayer : public zkLayer {
 public:
     static constexpr int kCaptureSize = 512;
@@ -54,6 +55,13 @@ public:
     static constexpr uint32_t kCaptureFlags = RenderSurface::kRenderTarget | RenderSurface::kTexture |
                                               RenderSurface::kOwnDepth | RenderSurface::kHasViewport |
                                               RenderSurface::kLocalVideoMemory;
+
+    // Does nothing when the capture surface could not be made.
+    void Begin() override;
+    // Only a layer that redirected rendering gives it back; an End without its
+    // Begin leaves the current target alone.
+    void End() override;
+    void SetRect(float left, float top, float right, float bottom) override;
 
     RenderSurface* capture() const { return capture_.get(); }
     RenderSurface* previous() const { return previous_; }
@@ -64,10 +72,7 @@ protected:
     // The default word with depth test and lighting off, alpha blending on, no
     // culling, and the given blend mode.
     void InitCapture(uint32_t blendMode);
-    void BeginCapture();
-    void EndCapture();
     bool CanCapture() const;
-    void StoreRect(float left, float top, float right, float bottom);
     // BeginScene, the capture on stage 0 modulated by the diffuse colour with the
     // diffuse alpha, stage 1 reset, the layer's word applied.
     void SetUpDraw(Context& context);
@@ -83,9 +88,6 @@ class zkMotionBlurLayer final : public zkCaptureLayer {
 public:
     void Draw() override;
     void Init() override;
-    void Begin() override;
-    void End() override;
-    void SetRect(float left, float top, float right, float bottom) override;
     void SetFactor(float f) override;
 
     float alpha() const { return alpha_; }
@@ -98,9 +100,6 @@ class zkDoubleImageLayer final : public zkCaptureLayer {
 public:
     void Draw() override;
     void Init() override;
-    void Begin() override;
-    void End() override;
-    void SetRect(float left, float top, float right, float bottom) override;
     void SetFactor(float f) override;
 
     float shift() const { return shift_; }
@@ -115,9 +114,8 @@ public:
     zkMotionRadialBlurLayer(float zoom, int copies);
     void Draw() override;
     void Init() override;
-    void Begin() override;
+    // Gives rendering back, then clears the restored target.
     void End() override;
-    void SetRect(float left, float top, float right, float bottom) override;
     void SetFactor(float f) override;
 
     float zoom() const { return zoom_; }

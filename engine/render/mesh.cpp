@@ -27,15 +27,10 @@ Matrix FromD3D(const D3DMATRIX& d) {
 
 Mesh::Mesh(const char* name) : Node(name, ZKNODE_MESH) { LogMessage("[M] Creating Mesh \"%s\"", name); }
 
-Mesh::~Mesh() {
-    if (vertexBuffer_) vertexBuffer_->Release();
-}
-
 void Mesh::SetMaterialName(const char* name) { materialName_.reset(DuplicateString(name)); }
 
 void Mesh::CreateBuffers(int vertexCount, int faceCount, int texCoordSets) {
-    if (vertexBuffer_) vertexBuffer_->Release();
-    vertexBuffer_ = nullptr;
+    vertexBuffer_.reset();
     indices_.clear();
     faces_.clear();
     material_ = nullptr;
@@ -62,7 +57,7 @@ void Mesh::CreateBuffers(int vertexCount, int faceCount, int texCoordSets) {
 
     if (Context* context = CurrentContext(); context && context->d3d()) {
         D3DVERTEXBUFFERDESC desc{16, D3DVBCAPS_SYSTEMMEMORY, vertexFormat_, static_cast<DWORD>(vertexCount)};
-        ReportD3DResult(context->d3d()->CreateVertexBuffer(&desc, &vertexBuffer_, 0));
+        ReportD3DResult(context->d3d()->CreateVertexBuffer(&desc, vertexBuffer_.put(), 0));
     }
     LogMessage("[M] \"%s\" - Vb %d/Fb %d created, with Tl %d", name(), vertexCount_, faceCount_, texCoordSets_);
 }
@@ -157,8 +152,9 @@ void Mesh::render(HierarchyNode* node) {
 void Mesh::drawAll() {
     Context* context = CurrentContext();
     if (!context || !context->device() || !vertexBuffer_ || vertexCount_ == 0 || faceCount_ == 0) return;
-    context->device()->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vertexBuffer_, 0, static_cast<DWORD>(vertexCount_),
-                                              indices_.data(), static_cast<DWORD>(faceCount_) * 3, D3DDP_WAIT);
+    context->device()->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vertexBuffer_.get(), 0,
+                                              static_cast<DWORD>(vertexCount_), indices_.data(),
+                                              static_cast<DWORD>(faceCount_) * 3, D3DDP_WAIT);
 }
 
 void Mesh::DrawFaces(const int* faces, int count) {
@@ -171,8 +167,9 @@ void Mesh::DrawFaces(const int* faces, int count) {
         scratch_.insert(scratch_.end(), &indices_[static_cast<size_t>(f) * 3], &indices_[static_cast<size_t>(f) * 3] + 3);
     }
     if (scratch_.empty()) return;
-    context->device()->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vertexBuffer_, 0, static_cast<DWORD>(vertexCount_),
-                                              scratch_.data(), static_cast<DWORD>(scratch_.size()), D3DDP_WAIT);
+    context->device()->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vertexBuffer_.get(), 0,
+                                              static_cast<DWORD>(vertexCount_), scratch_.data(),
+                                              static_cast<DWORD>(scratch_.size()), D3DDP_WAIT);
 }
 
 }  // namespace ZK3D

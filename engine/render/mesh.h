@@ -18,6 +18,7 @@
 #include "engine/core/math.h"
 #include "engine/core/node.h"
 #include "platform/d3d7.h"
+#include "platform/ref_ptr.h"
 
 namespace ZK3D {
 
@@ -47,7 +48,6 @@ public:
     static constexpr int kMaxTexCoordSets = 4;
 
     explicit Mesh(const char* name);
-    ~Mesh() override;
 
     void SetMaterialName(const char* name);
     // Makes the vertex buffer and index array (a set count outside 0-4 takes 4).
@@ -65,7 +65,7 @@ public:
 
     const char* materialName() const { return materialName_.get(); }
     Material* material() const { return material_; }
-    IDirect3DVertexBuffer7* vertexBuffer() const { return vertexBuffer_; }
+    IDirect3DVertexBuffer7* vertexBuffer() const { return vertexBuffer_.get(); }
     int vertexCount() const { return vertexCount_; }
     int faceCount() const { return faceCount_; }
     int texCoordSets() const { return texCoordSets_; }
@@ -77,10 +77,10 @@ public:
 private:
     void drawAll();
 
-    IDirect3DVertexBuffer7* vertexBuffer_ = nullptr;  // owned reference
-    std::vector<uint16_t> indices_;                   // 3 per face
+    platform::RefPtr<IDirect3DVertexBuffer7> vertexBuffer_;
+    std::vector<uint16_t> indices_;  // 3 per face
     std::vector<std::unique_ptr<MeshFace>> faces_;
-    std::vector<uint16_t> scratch_;                   // indices of a DrawFaces call
+    std::vector<uint16_t> scratch_;  // indices of a DrawFaces call
     int vertexCount_ = 0;
     int faceCount_ = 0;
     int texCoordSets_ = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/render/context.h"
+#include "platform/ref_ptr.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -43,7 +44,7 @@ RenderSurface::RenderSurface(Context& context, int width, int height, uint32_t f
         viewport_.dwHeight = static_cast<DWORD>(height);
     }
 
-    IDirectDrawSurface7* backBuffer = context.d3dx() ? context.d3dx()->GetBackBuffer(0) : nullptr;
+    platform::RefPtr<IDirectDrawSurface7> backBuffer(context.d3dx() ? context.d3dx()->GetBackBuffer(0) : nullptr);
     if (!backBuffer) {
         LogError("[RC] - Cannot get backbuffer");
         return;
@@ -68,14 +69,13 @@ RenderSurface::RenderSurface(Context& context, int width, int height, uint32_t f
     }
     if (!surface_) {
         LogError("[RC] - Surface cannot be created");
-        backBuffer->Release();
         return;
     }
 
     if (flags & kOwnDepth) {
         DDSCAPS2 zcaps{DDSCAPS_ZBUFFER, 0, 0, 0};
-        IDirectDrawSurface7* backDepth = nullptr;
-        if (SUCCEEDED(backBuffer->GetAttachedSurface(&zcaps, &backDepth)) && backDepth) {
+        platform::RefPtr<IDirectDrawSurface7> backDepth;
+        if (SUCCEEDED(backBuffer->GetAttachedSurface(&zcaps, backDepth.put())) && backDepth) {
             DDSURFACEDESC2 depthFormat{};
             depthFormat.dwSize = sizeof depthFormat;
             backDepth->GetSurfaceDesc(&depthFormat);
@@ -86,18 +86,16 @@ RenderSurface::RenderSurface(Context& context, int width, int height, uint32_t f
             zdesc.dwHeight = static_cast<DWORD>(height);
             zdesc.ddsCaps.dwCaps = memory | DDSCAPS_ZBUFFER;
             zdesc.ddpfPixelFormat = depthFormat.ddpfPixelFormat;
-            IDirectDrawSurface7* depth = nullptr;
-            context.ddraw()->CreateSurface(&zdesc, &depth, nullptr);
+            platform::RefPtr<IDirectDrawSurface7> depth;
+            context.ddraw()->CreateSurface(&zdesc, depth.put(), nullptr);
             if (depth) {
-                surface_->AddAttachedSurface(depth);
-                depth->Release();  // the surface holds it now
+                surface_->AddAttachedSurface(depth.get());
+                depth.reset();  // the surface holds it now
             } else {
                 LogError("[RC] - Surface cannot be created : impossible creation of Z buffer");
             }
-            backDepth->Release();
         }
     }
-    backBuffer->Release();
 }
 
 RenderSurface::RenderSurface(IDirectDrawSurface7* surface, const D3DVIEWPORT7& viewport)
@@ -150,8 +148,8 @@ Color RenderSurface::PixelColor(int x, int y) {
 float RenderSurface::DepthAt(int x, int y) {
     if (!surface_ || x < 0 || y < 0) return 0;
     DDSCAPS2 caps{DDSCAPS_ZBUFFER, 0, 0, 0};
-    IDirectDrawSurface7* depth = nullptr;
-    if (FAILED(surface_->GetAttachedSurface(&caps, &depth)) || !depth) return 0;
+    platform::RefPtr<IDirectDrawSurface7> depth;
+    if (FAILED(surface_->GetAttachedSurface(&caps, depth.put())) || !depth) return 0;
     float result = 0;
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
@@ -167,7 +165,6 @@ float RenderSurface::DepthAt(int x, int y) {
         }
         depth->Unlock(nullptr);
     }
-    depth->Release();
     return result;
 }
 

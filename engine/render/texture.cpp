@@ -12,11 +12,9 @@ namespace ZK3D {
 
 Texture::Texture(const char* name) : Node(name, ZKNODE_TEXTURE) { LogMessage("[Tex] Creating Texture \"%s\"", name); }
 
-Texture::~Texture() { AdoptSurface(nullptr); }
-
 void Texture::AdoptSurface(IDirectDrawSurface7* surface) {
-    if (surface_ && surface_ != surface) surface_->Release();
-    surface_ = surface;
+    // Handing in the surface already held keeps the one reference.
+    if (surface != surface_.get()) surface_.reset(surface);
 }
 
 void Texture::SetBitmap(const char* fileName) {
@@ -42,7 +40,7 @@ void Texture::load() {
 void Texture::Bind(DWORD stage, const Texture* texture) {
     Context* context = CurrentContext();
     if (!context || !context->device()) return;
-    context->device()->SetTexture(stage, texture ? texture->surface_ : nullptr);
+    context->device()->SetTexture(stage, texture ? texture->surface_.get() : nullptr);
 }
 
 }  // namespace ZK3D

@@ -12,13 +12,13 @@
 
 #include "engine/core/node.h"
 #include "platform/d3d7.h"
+#include "platform/ref_ptr.h"
 
 namespace ZK3D {
 
 class Texture : public Node {
 public:
     explicit Texture(const char* name);
-    ~Texture() override;
 
     // Replaces the file name (releasing the old surface) and loads it at once.
     void SetBitmap(const char* fileName);
@@ -28,7 +28,7 @@ public:
     static void Bind(DWORD stage, const Texture* texture);
 
     const char* bitmap() const { return bitmap_.get(); }
-    IDirectDrawSurface7* surface() const { return surface_; }
+    IDirectDrawSurface7* surface() const { return surface_.get(); }
     // Takes over a surface (its reference), releasing the one held before.
     void AdoptSurface(IDirectDrawSurface7* surface);
 
@@ -36,7 +36,7 @@ private:
     void load();
 
     std::unique_ptr<char[]> bitmap_;
-    IDirectDrawSurface7* surface_ = nullptr;  // owned reference
+    platform::RefPtr<IDirectDrawSurface7> surface_;
 };
 
 }  // namespace ZK3D

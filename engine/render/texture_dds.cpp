@@ -5,8 +5,10 @@
 #include <bit>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "engine/files/zk_file.h"
+#include "platform/ref_ptr.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -34,24 +36,18 @@ DWORD LevelsOf(const DdsFileHeader& h) {
     return (h.caps[0] & DDSCAPS_MIPMAP) && h.mipMapCount > 1 ? h.mipMapCount : 1;
 }
 
-// Owns one surface reference.
-struct SurfaceRef {
-    IDirectDrawSurface7* p = nullptr;
-    ~SurfaceRef() { reset(); }
-    void reset(IDirectDrawSurface7* next = nullptr) {
-        if (p) p->Release();
-        p = next;
-    }
-    // The next level of the chain, or none (with the call's result in *result).
-    bool step(HRESULT* result) {
-        DDSCAPS2 caps{kChainCaps, 0, 0, 0};
-        IDirectDrawSurface7* next = nullptr;
-        *result = p->GetAttachedSurface(&caps, &next);
-        if (FAILED(*result) || !next) return false;
-        reset(next);
-        return true;
-    }
-};
+using SurfaceRef = platform::RefPtr<IDirectDrawSurface7>;
+
+// Moves level on to the next level of its chain; false when there is none (the
+// call's result in *result), with level left where it was.
+bool StepLevel(SurfaceRef& level, HRESULT* result) {
+    DDSCAPS2 caps{kChainCaps, 0, 0, 0};
+    SurfaceRef next;
+    *result = level->GetAttachedSurface(&caps, next.put());
+    if (FAILED(*result) || !next) return false;
+    level = std::move(next);
+    return true;
+}
 
 // Reads one locked level's bytes from the file: the linear size straight in, or
 // the rows at the surface's pitch.
@@ -212,22 +208,20 @@ HRESULT ReadDdsTexture(IDirectDraw7* ddraw, const std::vector<DDPIXELFORMAT>& fo
     desc.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY;
     desc.dwFlags &= ~(DDSD_PITCH | DDSD_LINEARSIZE);
     SurfaceRef system;
-    HRESULT hr = ddraw->CreateSurface(&desc, &system.p, nullptr);
-    if (FAILED(hr) || !system.p) return ReportDDResult(FAILED(hr) ? hr : E_UNEXPECTED);
+    HRESULT hr = ddraw->CreateSurface(&desc, system.put(), nullptr);
+    if (FAILED(hr) || !system) return ReportDDResult(FAILED(hr) ? hr : E_UNEXPECTED);
 
-    SurfaceRef level;
-    system.p->AddRef();
-    level.reset(system.p);
+    SurfaceRef level = system;
     for (;;) {
         DDSURFACEDESC2 locked{};
         locked.dwSize = sizeof locked;
-        hr = level.p->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr);
+        hr = level->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr);
         if (FAILED(hr)) return ReportDDResult(hr);
         const char* problem = ReadLevel(*file, locked);
-        ReportDDResult(level.p->Unlock(nullptr));
+        ReportDDResult(level->Unlock(nullptr));
         if (problem) return Refuse(fileName, problem);
         HRESULT stepped = S_OK;
-        if (!level.step(&stepped)) break;
+        if (!StepLevel(level, &stepped)) break;
     }
     file.reset();
 
@@ -239,17 +233,15 @@ HRESULT ReadDdsTexture(IDirectDraw7* ddraw, const std::vector<DDPIXELFORMAT>& fo
         return ReportDDResult(FAILED(hr) ? hr : E_UNEXPECTED);
     }
 
-    SurfaceRef source, target;
-    system.p->AddRef();
-    source.reset(system.p);
+    SurfaceRef source = system;
     image->surface->AddRef();
-    target.reset(image->surface);
+    SurfaceRef target(image->surface);
     for (;;) {
-        hr = target.p->Blt(nullptr, source.p, nullptr, DDBLT_WAIT, nullptr);
+        hr = target->Blt(nullptr, source.get(), nullptr, DDBLT_WAIT, nullptr);
         if (FAILED(hr)) return hr;
         HRESULT stepped = S_OK;
-        if (!source.step(&stepped)) return S_OK;
-        if (!target.step(&stepped)) return FAILED(stepped) ? stepped : E_UNEXPECTED;
+        if (!StepLevel(source, &stepped)) return S_OK;
+        if (!StepLevel(target, &stepped)) return FAILED(stepped) ? stepped : E_UNEXPECTED;
     }
 }
 

@@ -287,14 +287,6 @@ bool Context::MakeCurrent() {
 
 // ---------------------------------------------------------------- interface
 
-ULONG Context::AddRef() { return ++refs_; }
-
-ULONG Context::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 IDirectDraw7* Context::GetDD() {
     if (ddraw_) ddraw_->AddRef();
     return ddraw_;

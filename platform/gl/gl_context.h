@@ -17,15 +17,14 @@
 #include "platform/d3dx.h"
 #include "platform/gl/gl_device.h"
 #include "platform/gl/gl_resources.h"
+#include "platform/ref_counted.h"
 
 namespace platform::gl {
 
-class Context final : public ID3DXContext {
+class Context final : public RefCounted<ID3DXContext> {
 public:
     static HRESULT Create(DWORD deviceIndex, DWORD flags, HWND window, DWORD width, DWORD height, Context** out);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     IDirectDraw7* GetDD() override;
     IDirect3D7* GetD3D() override;
     IDirect3DDevice7* GetD3DDevice() override;
@@ -44,7 +43,6 @@ private:
     HRESULT MakeEglContext(bool software);
     HRESULT MakeWindowContext(HWND window, bool fullscreen, bool software);
 
-    std::atomic<ULONG> refs_{1};
     // Offscreen.
     EGLDisplay display_ = EGL_NO_DISPLAY;
     EGLContext eglContext_ = EGL_NO_CONTEXT;

@@ -169,14 +169,6 @@ void Device::Shutdown(bool glCurrent) {
     DrainRetired();
 }
 
-ULONG Device::AddRef() { return ++refs_; }
-
-ULONG Device::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 bool Device::Ready() { return alive_ && hub_->OnGlThread() && makeCurrent_(); }
 
 void Device::DrainRetired() {

@@ -28,10 +28,11 @@
 #include "platform/gl/gl_resources.h"
 #include "platform/gl/gl_state_cache.h"
 #include "platform/gl_stats.h"
+#include "platform/ref_counted.h"
 
 namespace platform::gl {
 
-class Device final : public IDirect3DDevice7 {
+class Device final : public RefCounted<IDirect3DDevice7> {
 public:
     // target: the back buffer (referenced); makeCurrent: makes the owning GL context
     // current on this thread, false when it cannot.
@@ -58,8 +59,6 @@ public:
     // as it would for such a device. Other bits are ignored.
     void SetTextureRestrictions(DWORD textureCaps);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetCaps(D3DDEVICEDESC7* desc) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
@@ -132,7 +131,6 @@ private:
                        DWORD vertexCount, const WORD* indices, DWORD indexCount);
     uint32_t BoundTextureMask() const;
 
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<ResourceHub> hub_;
     std::function<bool()> makeCurrent_;
     bool alive_ = false;

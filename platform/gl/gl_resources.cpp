@@ -287,14 +287,6 @@ Surface::~Surface() {
     if (depth_) depth_->Release();
 }
 
-ULONG Surface::AddRef() { return ++refs_; }
-
-ULONG Surface::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 Surface* Surface::AttachedDepth() const {
     std::lock_guard lock(storage_->mutex);
     return depth_;
@@ -628,14 +620,6 @@ VertexBuffer* VertexBuffer::Create(const std::shared_ptr<ResourceHub>& hub, cons
 
 VertexBuffer::~VertexBuffer() { hub_->RetireBuffer(buffer_); }
 
-ULONG VertexBuffer::AddRef() { return ++refs_; }
-
-ULONG VertexBuffer::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT VertexBuffer::Lock(DWORD flags, void** data, DWORD* size) {
     if (!data) return DDERR_INVALIDPARAMS;
     std::lock_guard lock(mutex_);
@@ -684,26 +668,12 @@ GLuint VertexBuffer::EnsureBuffer(GlStateCache& cache, uint64_t* uploads) {
 
 // ---------------------------------------------------------------- creators
 
-ULONG DirectDraw::AddRef() { return ++refs_; }
-ULONG DirectDraw::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT DirectDraw::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, void* outer) {
     if (!desc || !surface || outer) return DDERR_INVALIDPARAMS;
     *surface = nullptr;
     HRESULT result;
     *surface = Surface::Create(hub_, *desc, &result);
     return result;
-}
-
-ULONG Direct3D::AddRef() { return ++refs_; }
-ULONG Direct3D::Release() {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT Direct3D::CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect3DVertexBuffer7** buffer, DWORD /*flags*/) {

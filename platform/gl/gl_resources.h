@@ -26,6 +26,7 @@
 #include "platform/d3d7.h"
 #include "platform/gl/gl_state_cache.h"
 #include "platform/gl/pixel_format.h"
+#include "platform/ref_counted.h"
 
 namespace platform::gl {
 
@@ -107,7 +108,7 @@ struct SurfaceStorage {
     bool gpuNewer = false;       // drawn into since the last read-back
 };
 
-class Surface final : public IDirectDrawSurface7 {
+class Surface final : public RefCounted<IDirectDrawSurface7> {
 public:
     // A new surface (and, for a mip chain, its sub-levels); null on failure with
     // the result in *result.
@@ -116,8 +117,6 @@ public:
     static Surface* CreateInternal(const std::shared_ptr<ResourceHub>& hub, SurfaceKind kind, Format format,
                                    DWORD caps, int width, int height);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void* event) override;
     HRESULT Unlock(RECT* rect) override;
     HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
@@ -154,20 +153,17 @@ private:
     void ReadBackLocked();
     GLuint EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads);
 
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<SurfaceStorage> storage_;
     int level_;
     Surface* next_ = nullptr;   // next mip level, one reference held
     Surface* depth_ = nullptr;  // attached depth buffer, one reference held
 };
 
-class VertexBuffer final : public IDirect3DVertexBuffer7 {
+class VertexBuffer final : public RefCounted<IDirect3DVertexBuffer7> {
 public:
     static VertexBuffer* Create(const std::shared_ptr<ResourceHub>& hub, const D3DVERTEXBUFFERDESC& desc,
                                 HRESULT* result);
 
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT Lock(DWORD flags, void** data, DWORD* size) override;
     HRESULT Unlock() override;
     HRESULT GetVertexBufferDesc(D3DVERTEXBUFFERDESC* desc) override;
@@ -184,7 +180,6 @@ private:
         : hub_(std::move(hub)), desc_(desc), bytes_(std::move(bytes)) {}
     ~VertexBuffer();
 
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<ResourceHub> hub_;
     D3DVERTEXBUFFERDESC desc_;
     std::vector<uint8_t> bytes_;
@@ -194,29 +189,23 @@ private:
     GLuint buffer_ = 0;
 };
 
-class DirectDraw final : public IDirectDraw7 {
+class DirectDraw final : public RefCounted<IDirectDraw7> {
 public:
     explicit DirectDraw(std::shared_ptr<ResourceHub> hub) : hub_(std::move(hub)) {}
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, void* outer) override;
 
 private:
     ~DirectDraw() = default;
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<ResourceHub> hub_;
 };
 
-class Direct3D final : public IDirect3D7 {
+class Direct3D final : public RefCounted<IDirect3D7> {
 public:
     explicit Direct3D(std::shared_ptr<ResourceHub> hub) : hub_(std::move(hub)) {}
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect3DVertexBuffer7** buffer, DWORD flags) override;
 
 private:
     ~Direct3D() = default;
-    std::atomic<ULONG> refs_{1};
     std::shared_ptr<ResourceHub> hub_;
 };
 

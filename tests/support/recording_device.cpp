@@ -93,12 +93,6 @@ int CallLog::count(const std::string& call) const {
     return static_cast<int>(std::count(calls_.begin(), calls_.end(), call));
 }
 
-ULONG Counted::release() {
-    if (refs_ <= 0) return 0;  // an extra release is a test failure shown by refs() staying 0
-    if (--refs_ == 0) lastReleased();
-    return static_cast<ULONG>(refs_);
-}
-
 // ---------------------------------------------------------------- pixel formats
 
 DDPIXELFORMAT PixelFormatRGB(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a) {
@@ -133,7 +127,7 @@ DDPIXELFORMAT PixelFormatDepth(DWORD bits, DWORD mask) {
 // ---------------------------------------------------------------- surfaces
 
 RecordingSurface::RecordingSurface(RecordingPlatform& platform, std::string name, const DDSURFACEDESC2& desc)
-    : Counted(std::move(name)), platform_(platform), desc_(desc) {
+    : Recorded(std::move(name)), platform_(platform), desc_(desc) {
     desc_.dwSize = sizeof desc_;
     desc_.lpSurface = nullptr;
     const DDPIXELFORMAT& f = desc_.ddpfPixelFormat;
@@ -233,7 +227,7 @@ void RecordingSurface::SetPixelWord(int x, int y, uint32_t word) {
     for (int i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>(word >> (8 * i));
 }
 
-void RecordingSurface::lastReleased() {
+void RecordingSurface::LastReleased() {
     std::vector<RecordingSurface*> attached;
     attached.swap(attached_);
     for (RecordingSurface* s : attached) s->Release();
@@ -243,7 +237,7 @@ void RecordingSurface::lastReleased() {
 
 RecordingVertexBuffer::RecordingVertexBuffer(RecordingPlatform& platform, std::string name,
                                              const D3DVERTEXBUFFERDESC& desc)
-    : Counted(std::move(name)), platform_(platform), desc_(desc), stride_(FvfStride(desc.dwFVF)) {
+    : Recorded(std::move(name)), platform_(platform), desc_(desc), stride_(FvfStride(desc.dwFVF)) {
     memory_.assign(static_cast<size_t>(stride_) * desc.dwNumVertices, 0);
 }
 
@@ -280,7 +274,7 @@ float RecordingVertexBuffer::Field(int vertex, int k) const {
 
 // ---------------------------------------------------------------- device
 
-RecordingDevice::RecordingDevice(RecordingPlatform& platform) : Counted("device"), platform_(platform) {
+RecordingDevice::RecordingDevice(RecordingPlatform& platform) : Recorded("device"), platform_(platform) {
     textureFormats = {
         PixelFormatRGB(16, 0x7C00, 0x03E0, 0x001F, 0),       // X1R5G5B5
         PixelFormatRGB(16, 0x7C00, 0x03E0, 0x001F, 0x8000),  // A1R5G5B5
@@ -633,12 +627,8 @@ HRESULT RecordingD3DXContext::UpdateFrame(DWORD flags) {
     return D3D_OK;
 }
 
-RecordingMatrixStack::RecordingMatrixStack(RecordingPlatform& platform) : Counted("stack"), platform_(platform) {
-    D3DXCreateMatrixStack(0, &inner_);
-}
-
-RecordingMatrixStack::~RecordingMatrixStack() {
-    if (inner_) inner_->Release();
+RecordingMatrixStack::RecordingMatrixStack(RecordingPlatform& platform) : Recorded("stack"), platform_(platform) {
+    D3DXCreateMatrixStack(0, inner_.put());
 }
 
 HRESULT RecordingMatrixStack::Push() {

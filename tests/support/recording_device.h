@@ -30,6 +30,8 @@
 #include "engine/render/context.h"
 #include "platform/d3d7.h"
 #include "platform/d3dx.h"
+#include "platform/ref_counted.h"
+#include "platform/ref_ptr.h"
 
 namespace testing_support {
 
@@ -59,30 +61,36 @@ private:
 
 class RecordingPlatform;
 
-// Reference counting without deletion: the platform owns the objects.
+// What every recording object answers whatever interface it stands in for: its
+// name in the log and its reference count.
 class Counted {
 public:
     explicit Counted(std::string name) : name_(std::move(name)) {}
     virtual ~Counted() = default;
     const std::string& name() const { return name_; }
-    long refs() const { return refs_; }
-
-protected:
-    ULONG addRef() { return static_cast<ULONG>(++refs_); }
-    ULONG release();
-    virtual void lastReleased() {}
+    virtual long refs() const = 0;
 
 private:
     std::string name_;
-    long refs_ = 1;
 };
 
-class RecordingSurface final : public IDirectDrawSurface7, public Counted {
+// The platform's reference counting without deletion: the RecordingPlatform owns
+// the objects, so the last Release leaves them in place. An extra Release wraps
+// the count, which refs() and Unreleased() then show.
+template <class Interface>
+class Recorded : public platform::RefCounted<Interface>, public Counted {
+public:
+    using Counted::Counted;
+    long refs() const override { return static_cast<long>(this->RefCount()); }
+
+protected:
+    void LastReleased() override {}
+};
+
+class RecordingSurface final : public Recorded<IDirectDrawSurface7> {
 public:
     RecordingSurface(RecordingPlatform& platform, std::string name, const DDSURFACEDESC2& desc);
 
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
     HRESULT Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void* event) override;
     HRESULT Unlock(RECT* rect) override;
     HRESULT GetSurfaceDesc(DDSURFACEDESC2* desc) override;
@@ -109,7 +117,8 @@ public:
     HRESULT lockResult = DD_OK;
 
 private:
-    void lastReleased() override;
+    // Drops the references to the attached surfaces.
+    void LastReleased() override;
 
     RecordingPlatform& platform_;
     DDSURFACEDESC2 desc_{};
@@ -119,12 +128,10 @@ private:
     std::vector<RecordingSurface*> attached_;
 };
 
-class RecordingVertexBuffer final : public IDirect3DVertexBuffer7, public Counted {
+class RecordingVertexBuffer final : public Recorded<IDirect3DVertexBuffer7> {
 public:
     RecordingVertexBuffer(RecordingPlatform& platform, std::string name, const D3DVERTEXBUFFERDESC& desc);
 
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
     HRESULT Lock(DWORD flags, void** data, DWORD* size) override;
     HRESULT Unlock() override;
     HRESULT GetVertexBufferDesc(D3DVERTEXBUFFERDESC* desc) override;
@@ -163,12 +170,10 @@ struct DrawRecord {
     std::map<DWORD, DWORD> renderStates;
 };
 
-class RecordingDevice final : public IDirect3DDevice7, public Counted {
+class RecordingDevice final : public Recorded<IDirect3DDevice7> {
 public:
     explicit RecordingDevice(RecordingPlatform& platform);
 
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
     HRESULT GetCaps(D3DDEVICEDESC7* desc) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
@@ -238,33 +243,27 @@ private:
     std::vector<std::vector<DWORD>> visibility_;
 };
 
-class RecordingDirectDraw final : public IDirectDraw7, public Counted {
+class RecordingDirectDraw final : public Recorded<IDirectDraw7> {
 public:
-    explicit RecordingDirectDraw(RecordingPlatform& platform) : Counted("ddraw"), platform_(platform) {}
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
+    explicit RecordingDirectDraw(RecordingPlatform& platform) : Recorded("ddraw"), platform_(platform) {}
     HRESULT CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurface7** surface, void* outer) override;
 
 private:
     RecordingPlatform& platform_;
 };
 
-class RecordingDirect3D final : public IDirect3D7, public Counted {
+class RecordingDirect3D final : public Recorded<IDirect3D7> {
 public:
-    explicit RecordingDirect3D(RecordingPlatform& platform) : Counted("d3d"), platform_(platform) {}
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
+    explicit RecordingDirect3D(RecordingPlatform& platform) : Recorded("d3d"), platform_(platform) {}
     HRESULT CreateVertexBuffer(D3DVERTEXBUFFERDESC* desc, IDirect3DVertexBuffer7** buffer, DWORD flags) override;
 
 private:
     RecordingPlatform& platform_;
 };
 
-class RecordingD3DXContext final : public ID3DXContext, public Counted {
+class RecordingD3DXContext final : public Recorded<ID3DXContext> {
 public:
-    explicit RecordingD3DXContext(RecordingPlatform& platform) : Counted("d3dx"), platform_(platform) {}
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
+    explicit RecordingD3DXContext(RecordingPlatform& platform) : Recorded("d3dx"), platform_(platform) {}
     IDirectDraw7* GetDD() override;
     IDirect3D7* GetD3D() override;
     IDirect3DDevice7* GetD3DDevice() override;
@@ -277,12 +276,9 @@ private:
 };
 
 // The platform's matrix stack with its calls logged.
-class RecordingMatrixStack final : public ID3DXMatrixStack, public Counted {
+class RecordingMatrixStack final : public Recorded<ID3DXMatrixStack> {
 public:
     explicit RecordingMatrixStack(RecordingPlatform& platform);
-    ~RecordingMatrixStack() override;
-    ULONG AddRef() override { return addRef(); }
-    ULONG Release() override { return release(); }
     HRESULT Push() override;
     HRESULT Pop() override;
     HRESULT LoadIdentity() override;
@@ -293,7 +289,7 @@ public:
 
 private:
     RecordingPlatform& platform_;
-    ID3DXMatrixStack* inner_ = nullptr;
+    platform::RefPtr<ID3DXMatrixStack> inner_;
 };
 
 // The whole recording platform. Creates a 640 x 480 (or the given size) 32-bit
