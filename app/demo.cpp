@@ -21,11 +21,8 @@ Demo::Demo() { g_current = this; }
 
 Demo::~Demo() {
     // Whatever an orderly shutdown did not release (the program was asked to quit
-    // at once) goes now, scripts first, as shutdown would release them.
-    for (auto& s : scripts) s.reset();
-    scripts.clear();
-    sharedResources.reset();
-    destroyRenderer();
+    // at once) goes now, in the order shutdown releases it.
+    releaseAll();
     if (g_current == this) g_current = nullptr;
 }
 
@@ -44,11 +41,6 @@ int Demo::init() {
     if (softwareOverride_ >= 0) software = softwareOverride_;
     if (fullscreen) platform::ShowCursor(false);
     return createRenderer(fullscreen != 0, software != 0) ? 1 : 0;
-}
-
-SceneScript* Demo::script(int index) const {
-    if (index < 0 || index >= int(scripts.size())) return nullptr;
-    return scripts[size_t(index)].get();
 }
 
 void Demo::frame() {
@@ -123,9 +115,13 @@ void Demo::shutdown() {
     stopMusic();
     // Releasing is safe whatever was made, window or not (headless runs have none).
     if (sequence_) sequence_->release(*this);
+    releaseAll();
+}
+
+void Demo::releaseAll() {
     for (auto& s : scripts) s.reset();
     scripts.clear();
-    sharedResources.reset();
+    sharedResources().release();
     destroyRenderer();
 }
 
@@ -168,8 +164,8 @@ float Demo::musicTime() const {
     return music_ ? float(music_->TimeMs()) / 1000.0f : 0.0f;
 }
 
-void Demo::restartMusic(int sceneIndex) {
-    if (sceneIndex != 0 || !music_) return;
+void Demo::restartMusic(int classOrdinal) {
+    if (classOrdinal != 0 || !music_) return;
     music_->SetPaused(true);
     music_->SetPosition(0);
     music_->SetPaused(false);

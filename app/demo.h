@@ -2,18 +2,19 @@
 // scripts, runs the loading phase and then the ten scripts one after another, and
 // keeps the music clock.
 //
-// There is one Demo per process; Demo::current() reaches it from the scripts. The
-// loading phase (reading scene files behind the loading animation) is driven
-// through a LoadingSequence, so the dispatcher can run with the real sequencer in
-// the program and with scripted stand-ins in tests.
+// There is one Demo per process; Demo::current() reaches it from the program.
+// The demo layer sees it as its DemoHost (the configuration, the load status, the
+// scripts, the clocks and the shared overlays). The loading phase (reading scene
+// files behind the loading animation) is driven through a LoadingSequence, so the
+// dispatcher can run with the real sequencer in the program and with scripted
+// stand-ins in tests.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
-#include "app/ini_file.h"
-#include "app/scene_script.h"
+#include "demo/demo_host.h"
+#include "demo/loading_sequence.h"
 
 namespace platform {
 class Window;
@@ -25,25 +26,6 @@ class Context;
 class World;
 }  // namespace ZK3D
 
-class Demo;
-class FadeLayer;
-class FlashLayer;
-namespace ZK3D {
-class zkFont;
-class zkText;
-}  // namespace ZK3D
-
-// The loading phase: begun once, then stepped once per frame until loadStatus
-// says it has finished or failed. It creates the scripts into Demo::scripts.
-class LoadingSequence {
-public:
-    virtual ~LoadingSequence() = default;
-    virtual void beginLoading(Demo& demo) = 0;
-    virtual void loadingStep(Demo& demo) = 0;
-    // Releases what the loading phase still holds (called by Demo::shutdown).
-    virtual void release(Demo& /*demo*/) {}
-};
-
 // How the demo keeps time.
 struct ClockSettings {
     // 0: follow the audio device; N: a virtual clock that advances music time by
@@ -52,14 +34,10 @@ struct ClockSettings {
     int fixedFps = 0;
 };
 
-class Demo {
+class Demo final : public DemoHost {
 public:
-    enum LoadStatus : int { Idle = 0, Loading = 1, LoadFinished = 0x10000, LoadFailed = 0x10001 };
-
     Demo();
-    ~Demo();
-    Demo(const Demo&) = delete;
-    Demo& operator=(const Demo&) = delete;
+    ~Demo() override;
 
     static Demo* current();
 
@@ -80,16 +58,10 @@ public:
 
     // ---- music clock ----
     void startMusic();
-    float musicTime() const;
-    void restartMusic(int sceneIndex);
+    float musicTime() const override;
+    // Only class ordinal 0 (the jungle, the first scene) rewinds the music.
+    void restartMusic(int classOrdinal) override;
     void stopMusic();
-
-    // ---- shared overlay resources, created on first request (defined with the
-    // script framework in demo/) ----
-    FlashLayer* flashLayer();
-    FadeLayer* fadeLayer();
-    ZK3D::zkFont* font();
-    ZK3D::zkText* text();
 
     // ---- set-up by the program before init ----
     void setLoadingSequence(LoadingSequence* sequence) { sequence_ = sequence; }
@@ -105,18 +77,15 @@ public:
     void setFirstScript(int index) { firstScript_ = index; }
     // Milliseconds for the loading animation: the system tick count, or the
     // virtual tick of a fixed clock.
-    uint32_t tickCount() const;
+    uint32_t tickCount() const override;
+    bool fixedClock() const override { return clock_.fixedFps > 0; }
 
-    // ---- state shared with the loading phase and the scripts ----
+    // ---- the application's own state (the configuration, load status and
+    // scripts are the host's) ----
     ZK3D::Context* context = nullptr;
     ZK3D::World* world = nullptr;
     int running = 0;
     int frameState = 0;
-    char configPath[1024] = {};
-    IniFile config;
-    int sceneCount = 0;
-    int loadStatus = Idle;
-    std::vector<std::unique_ptr<SceneScript>> scripts;
 
     // Frames run so far (for run modes that count them).
     uint64_t frameCount() const { return frames_; }
@@ -124,14 +93,11 @@ public:
     // Test seam: a fixed music time in seconds instead of the stream's (negative: none).
     void overrideMusicTime(float seconds) { musicTimeOverride_ = seconds; }
 
-    // The shared overlay resources, kept for the demo's lifetime by the script
-    // framework (type-erased: app/ does not know their classes).
-    std::shared_ptr<void> sharedResources;
-
 private:
     void beginLoading();
     void loadingStep();
-    SceneScript* script(int index) const;
+    // Releases the scripts, then the shared overlays, then the render context.
+    void releaseAll();
     void advanceClock();
     bool createRenderer(bool fullscreen, bool software);
     void destroyRenderer();

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/screen_quad.h"
 #include "demo/scripts.h"
@@ -72,7 +72,7 @@ public:
         logo_ = std::make_unique<ScreenQuad>(ZK3D::GetTexture("data/logodemo.dds"), 0.0f, 0.0f, 640.0f, 480.0f);
         logo_->setAlpha(0);
         takeSharedLayers();
-        Demo::current()->text();
+        DemoHost::current()->text();
     }
 
     void start() override {
@@ -132,7 +132,7 @@ public:
 private:
     // The forest is script 2's scene.
     static ZK3D::Scene* Forest() {
-        Demo* demo = Demo::current();
+        DemoHost* demo = DemoHost::current();
         if (!demo || demo->scripts.size() <= 2 || !demo->scripts[2]) return nullptr;
         return demo->scripts[2]->sharedScene(0);
     }

@@ -2,7 +2,7 @@
 // temple (three cameras in turn, particles, beat flashes).
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
@@ -36,7 +36,7 @@ public:
     }
     void load() override {
         takeSharedLayers();
-        text_ = ZK3D::zkCreateTextEffect(Demo::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 2);
+        text_ = ZK3D::zkCreateTextEffect(DemoHost::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 2);
     }
     void start() override { beginStart(); }
     void frame() override {

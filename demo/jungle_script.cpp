@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
@@ -45,7 +45,7 @@ public:
 
     void load() override {
         takeSharedLayers();
-        Demo::current()->text();  // loads the font early
+        DemoHost::current()->text();  // loads the font early
         layerA_.SetRect(0, 0, 640, 480);
         layerA_.Init();
         layerB_.SetRect(0, 0, 512, 512);

@@ -3,7 +3,7 @@
 // holder (it only lends the forest to the cavern).
 #include "demo/scripts.h"
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/timing.h"
 #include "engine/effects/zk_text_effect.h"
@@ -54,7 +54,7 @@ public:
     }
     void load() override {
         takeSharedLayers();
-        text_ = ZK3D::zkCreateTextEffect(Demo::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
+        text_ = ZK3D::zkCreateTextEffect(DemoHost::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
     }
     void start() override { beginStart(); }
     void frame() override {

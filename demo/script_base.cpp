@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/timing.h"
 #include "engine/effects/lens_flare.h"
@@ -27,14 +27,14 @@ bool DemoScript::beginStart() {
     }
     SetCurrentScene(scene_);
     state_ = Running;
-    Demo* demo = Demo::current();
+    DemoHost* demo = DemoHost::current();
     if (demo) demo->restartMusic(ordinal_);
     startTime_ = demo ? demo->musicTime() : 0.0f;
     return true;
 }
 
 float DemoScript::sceneTime() const {
-    const Demo* demo = Demo::current();
+    const DemoHost* demo = DemoHost::current();
     return (demo ? demo->musicTime() : 0.0f) - startTime_;
 }
 
@@ -85,7 +85,7 @@ void DemoScript::clear() {
 }
 
 void DemoScript::takeSharedLayers() {
-    if (Demo* demo = Demo::current()) {
+    if (DemoHost* demo = DemoHost::current()) {
         fade_ = demo->fadeLayer();
         flash_ = demo->flashLayer();
     }

@@ -10,8 +10,8 @@
 #include <optional>
 #include <span>
 
-#include "app/ini_file.h"
-#include "app/scene_script.h"
+#include "demo/ini_file.h"
+#include "demo/scene_script.h"
 
 namespace ZK3D {
 class Context;

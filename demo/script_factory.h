@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/scene_script.h"
+#include "demo/scene_script.h"
 
 namespace ZK3D {
 class Scene;

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "app/ini_file.h"
+#include "demo/ini_file.h"
 #include "demo/script_base.h"
 
 namespace ZK3D {

@@ -2,7 +2,7 @@
 // seen through a radial zoom blur that pulses on the beats.
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
@@ -57,7 +57,7 @@ public:
             if (flare_) flare_->compile();
         }
         takeSharedLayers();
-        text_ = ZK3D::zkCreateTextEffect(Demo::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
+        text_ = ZK3D::zkCreateTextEffect(DemoHost::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
     }
     void start() override { beginStart(); }
     void frame() override {
