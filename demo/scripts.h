@@ -1,4 +1,5 @@
-// The scene scripts, one per scene of the show, created by the script factory.
+// The scene scripts, one file each, named after its scene; the script factory
+// creates them by scene index.
 #pragma once
 
 #include <memory>

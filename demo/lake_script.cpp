@@ -1,21 +1,18 @@
-// The lake (eleven camera cuts, particles, a lens flare, beat flashes) and the
-// temple (three cameras in turn, particles, beat flashes).
-#include <cstdio>
-
-#include "demo/demo_host.h"
+// The lake: eleven camera cuts at configured moments, particles and a lens
+// flare, white flashes on the music's beats; the arrows and Insert choose a
+// camera while held. Opens from white and closes through black.
+//
+// Data: the "Lake" section of vlm.ini (opening, closing, the cut moments, the
+// beat list), data/lake.pfd and data/lake.lfd.
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
 #include "engine/effects/lens_flare.h"
 #include "engine/effects/particle_system.h"
-#include "engine/files/zk_file.h"
-#include "engine/render/context.h"
 #include "engine/scene/scene.h"
 #include "platform/window.h"
 
 namespace {
-
-// ---------------------------------------------------------------- lake
 
 constexpr const char* kLakeCutKeys[] = {
     "present_seq1",         "present_seq2",       "metaball_left_start", "metaball_left_reverse",
@@ -72,60 +69,8 @@ private:
     timing::FlashList beats_;
 };
 
-// ---------------------------------------------------------------- temple
-
-constexpr CameraKey kTempleKeys[] = {
-    {platform::VK_UP, "MainCam"}, {platform::VK_LEFT, "LowCam"}, {platform::VK_RIGHT, "UpCam"}};
-constexpr const char* kTempleCameras[] = {"MainCam", "LowCam", "UpCam", "MainCam", "LowCam", "UpCam", "MainCam"};
-
-class TempleScript final : public DemoScript {
-public:
-    TempleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 3) {
-        config.getFloat("Temple", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Temple", "closingduration", closingDuration_, 1.0f);
-        for (int i = 0; i < 6; ++i) {
-            char key[32];
-            std::snprintf(key, sizeof key, "changecam_seq%d", i + 1);
-            config.getFloat("Temple", key, change_[i], 1.0f);
-        }
-        readFlashList(config, "Temple", "syncfx_flash", "syncfx_flashlength", &beats_);
-    }
-    void load() override {
-        particles_ = loadParticles("data/temple.pfd");
-        takeSharedLayers();
-    }
-    void start() override {
-        if (scene_) selectCamera("MainCam");
-        beginStart();
-    }
-    void frame() override {
-        const float t = sceneTime();
-        selectCamera(timing::CameraByTime(t, change_, kTempleCameras));
-        applyCameraKeys(kTempleKeys);
-        clear();
-        drawScene(t);
-        if (particles_) particles_->SetTime(t);
-        drawEffects(particles_, nullptr);
-        drawOverlay(flash_, beats_.step(t, 0.5f));
-        const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(flash_, timing::LevelBelow(r, closingDuration_));  // ends in white
-        finishWhenOver(r);
-        present();
-    }
-
-private:
-    ZK3D::ParticleSystem* particles_ = nullptr;
-    float openingDuration_ = 1, closingDuration_ = 1;
-    float change_[6] = {};
-    timing::FlashList beats_;
-};
-
 }  // namespace
 
 std::unique_ptr<SceneScript> CreateLakeScript(ZK3D::Scene* scene, const IniFile& config) {
     return std::make_unique<LakeScript>(scene, config);
-}
-std::unique_ptr<SceneScript> CreateTempleScript(ZK3D::Scene* scene, const IniFile& config) {
-    return std::make_unique<TempleScript>(scene, config);
 }

@@ -1,5 +1,9 @@
-// Space with four timed credits written over it, and the cloud-covered earth
-// seen through a radial zoom blur that pulses on the beats.
+// Space, with four timed credits written over it in animated text (one at a
+// time, the last one line revealed from its centre), particles and a lens flare.
+// Opens from white and closes through black.
+//
+// Data: the "Space" section of vlm.ini (opening, closing, the credits' moments,
+// texts and places), data/space.pfd, data/cavern.lfd and the shared font.
 #include <cstdio>
 
 #include "demo/demo_host.h"
@@ -10,15 +14,9 @@
 #include "engine/effects/particle_system.h"
 #include "engine/effects/zk_font.h"
 #include "engine/effects/zk_text_effect.h"
-#include "engine/render/context.h"
-#include "engine/render/layers.h"
-#include "engine/render/material.h"
 #include "engine/scene/scene.h"
-#include "engine/scene/world.h"
 
 namespace {
-
-// ---------------------------------------------------------------- space
 
 struct Credit {
     float appear = 1, duration = 1, hold = 1;
@@ -103,59 +101,8 @@ private:
     float upLeft_ = 1, upUp_ = 1, downLeft_ = 1, downUp_ = 1;
 };
 
-// ---------------------------------------------------------------- earth
-
-class SpaceCloudsScript final : public DemoScript {
-public:
-    SpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 5), blur_(0.2f, 10) {
-        config.getFloat("Earth", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Earth", "closingduration", closingDuration_, 1.0f);
-        readFlashList(config, "Earth", "syncfx_flash", "syncfx_flashlength", &beats_);
-    }
-    void load() override {
-        takeSharedLayers();
-        blur_.SetRect(0, 0, 640, 480);
-        blur_.Init();
-        // The clouds are drawn straight away instead of through the back-to-front queue.
-        if (ZK3D::Material* clouds = ZK3D::FindMaterial("Space_Clouds"))
-            clouds->flags = ZK3D::flags::WithBit(clouds->flags, ZK3D::flags::kSorted, false);
-    }
-    void start() override { beginStart(); }
-    void frame() override {
-        const float t = sceneTime();
-        blur_.Begin();
-        clear();
-        drawScene(t);
-        blur_.End();
-        // A beat starts the blur at full strength and a weak flash, both dying away.
-        if (const auto p = beats_.step(t, 1.0f)) {
-            if (ZK3D::Context* c = context(); c && c->device()) {
-                c->device()->BeginScene();
-                blur_.SetFactor(*p);
-                if (flash_) flash_->setLevelAndDraw(0.3f * *p);
-                c->device()->EndScene();
-            }
-        }
-        blur_.Draw();
-        if (flash_) flash_->draw();  // at whatever level it holds
-        const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
-        finishWhenOver(r);
-        present();
-    }
-
-private:
-    ZK3D::zkMotionRadialBlurLayer blur_;
-    float openingDuration_ = 1, closingDuration_ = 1;
-    timing::FlashList beats_;
-};
-
 }  // namespace
 
 std::unique_ptr<SceneScript> CreateSpaceScript(ZK3D::Scene* scene, const IniFile& config) {
     return std::make_unique<SpaceScript>(scene, config);
-}
-std::unique_ptr<SceneScript> CreateSpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) {
-    return std::make_unique<SpaceCloudsScript>(scene, config);
 }
