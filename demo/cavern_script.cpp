@@ -1,5 +1,5 @@
-// The cavern, with two interludes in the forest cut into it. The forest is the
-// scene of script 2, borrowed when the cavern starts. The cavern's animation
+// The cavern, with two interludes in the forest cut into it. The forest's scene
+// is borrowed from its script when the cavern starts. The cavern's animation
 // waits while the forest is shown, and the forest's animation goes on from the
 // first interlude into the second. The first interlude is entered and left
 // through white, the second through black, and the demo's logo fades in during
@@ -45,7 +45,7 @@ void ReadInterlude(const IniFile& config, int n, Interlude* i) {
 
 class CavernScript final : public DemoScript {
 public:
-    CavernScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 1) {
+    CavernScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Cavern) {
         config.getFloat("Cavern", "openningduration", openingDuration_, 1.0f);
         config.getFloat("Cavern", "closingduration", closingDuration_, 1.0f);
         ReadInterlude(config, 1, &first_);
@@ -130,11 +130,11 @@ public:
     }
 
 private:
-    // The forest is script 2's scene.
+    // The forest's script lends its scene.
     static ZK3D::Scene* Forest() {
-        DemoHost* demo = DemoHost::current();
-        if (!demo || demo->scripts.size() <= 2 || !demo->scripts[2]) return nullptr;
-        return demo->scripts[2]->sharedScene(0);
+        const DemoHost* demo = DemoHost::current();
+        SceneScript* holder = demo ? demo->script(int(SceneIndex::Forest)) : nullptr;
+        return holder ? holder->sharedScene(0) : nullptr;
     }
 
     void drawCavern(float c) {
@@ -162,7 +162,7 @@ private:
         logo_->draw();
     }
 
-    ZK3D::Scene* forest_ = nullptr;                 // script 2's scene, borrowed
+    ZK3D::Scene* forest_ = nullptr;                 // the forest's scene, borrowed
     const char* forestCamera_ = nullptr;
     ZK3D::ParticleSystem* particles_ = nullptr;     // held by the scene's effect list
     std::unique_ptr<ZK3D::LensFlare> flare1_, flare2_;

@@ -14,7 +14,7 @@ constexpr CameraKey kKeys[] = {{platform::VK_UP, "MainCam"}, {platform::VK_DOWN,
 
 class ComputerScript final : public DemoScript {
 public:
-    ComputerScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 6) {
+    ComputerScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Computer) {
         config.getFloat("Computer", "openningduration", openingDuration_, 1.0f);
         config.getFloat("Computer", "closingduration", closingDuration_, 1.0f);
         config.getFloat("Computer", "maincam_start", mainCamStart_, 1.0f);

@@ -16,7 +16,8 @@ namespace {
 
 class SpaceCloudsScript final : public DemoScript {
 public:
-    SpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 5), blur_(0.2f, 10) {
+    SpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config)
+        : DemoScript(scene, SceneIndex::Earth), blur_(0.2f, 10) {
         config.getFloat("Earth", "openningduration", openingDuration_, 1.0f);
         config.getFloat("Earth", "closingduration", closingDuration_, 1.0f);
         readFlashList(config, "Earth", "syncfx_flash", "syncfx_flashlength", &beats_);

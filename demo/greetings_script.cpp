@@ -20,7 +20,7 @@ constexpr int kMaxLines = 168;
 
 class GreetingsScript final : public DemoScript {
 public:
-    GreetingsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 8) {
+    GreetingsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Greetings) {
         config.getFloat("Greetings", "openningduration", openingDuration_, 1.0f);
         config.getFloat("Greetings", "closingduration", closingDuration_, 1.0f);
         config.getFloat("Greetings", "maincam_start", mainCamStart_, 1.0f);

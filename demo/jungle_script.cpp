@@ -24,7 +24,7 @@ struct Cut {
 
 class JungleScript final : public DemoScript {
 public:
-    JungleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 0) {
+    JungleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Jungle) {
         const char* s = "Jungle";
         config.getFloat(s, "openningduration", openingDuration_, 1.0f);
         config.getFloat(s, "closingduration", closingDuration_, 1.0f);

@@ -29,7 +29,7 @@ constexpr CameraKey kLakeKeys[] = {{platform::VK_UP, "MainCam"},
 
 class LakeScript final : public DemoScript {
 public:
-    LakeScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 2) {
+    LakeScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Lake) {
         config.getFloat("Lake", "openningduration", openingDuration_, 1.0f);
         config.getFloat("Lake", "closingduration", closingDuration_, 1.0f);
         for (int i = 0; i < 11; ++i) config.getFloat("Lake", kLakeCutKeys[i], cut_[i], 1.0f);

@@ -15,6 +15,7 @@
 #include "demo/demo_host.h"
 #include "demo/loader_thread.h"
 #include "demo/loading_sequence.h"
+#include "demo/scene_index.h"
 #include "demo/screen_quad.h"
 
 namespace ZK3D {
@@ -49,6 +50,3 @@ private:
     void finishLoading(DemoHost& demo);
     bool waitForLoads_ = false;
 };
-
-// The demo plays exactly this many scenes, one script each.
-inline constexpr int kDemoSceneCount = 10;

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "demo/ini_file.h"
+#include "demo/scene_index.h"
 #include "demo/scene_script.h"
 
 namespace ZK3D {
@@ -43,13 +44,11 @@ public:
     float duration() const override;
 
 protected:
-    // ordinal: the script's place among the nine scene classes (0 jungle ... 8
-    // greetings); only 0 rewinds the music when the script starts.
-    DemoScript(ZK3D::Scene* scene, int ordinal) : scene_(scene), ordinal_(ordinal) {}
+    DemoScript(ZK3D::Scene* scene, SceneIndex index) : scene_(scene), ordinal_(ClassOrdinal(index)) {}
 
     // The common start: the scene becomes current, the state running, the music
-    // is restarted for the ordinal and the start time taken. False (and the script
-    // finished) when there is no scene.
+    // is restarted for the script's class ordinal and the start time taken. False
+    // (and the script finished) when there is no scene.
     bool beginStart();
     // Scene time t: music time minus the start time.
     float sceneTime() const;
@@ -96,7 +95,7 @@ protected:
     FlashLayer* flash_ = nullptr;  // shared, not owned
 
 private:
-    int ordinal_;
+    int ordinal_;  // ClassOrdinal of the script's scene
 };
 
 // Reads a float list key into a flash list's values: an empty or missing list

@@ -1,6 +1,6 @@
-// Creates the scene script of a scene index (0 jungle ... 9 greetings), reading
-// its configuration section from the file at configPath. Null for an index
-// without a script class.
+// Creates the scene script of a scene index (a SceneIndex value), reading its
+// configuration section from the file at configPath. Null for an index without
+// a script class.
 #pragma once
 
 #include <memory>

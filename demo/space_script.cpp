@@ -24,7 +24,7 @@ struct Credit {
 
 class SpaceScript final : public DemoScript {
 public:
-    SpaceScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 4) {
+    SpaceScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Space) {
         const char* s = "Space";
         config.getFloat(s, "openningduration", openingDuration_, 1.0f);
         config.getFloat(s, "closingduration", closingDuration_, 1.0f);

@@ -20,7 +20,7 @@ constexpr const char* kTempleCameras[] = {"MainCam", "LowCam", "UpCam", "MainCam
 
 class TempleScript final : public DemoScript {
 public:
-    TempleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 3) {
+    TempleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Temple) {
         config.getFloat("Temple", "openningduration", openingDuration_, 1.0f);
         config.getFloat("Temple", "closingduration", closingDuration_, 1.0f);
         for (int i = 0; i < 6; ++i) {

@@ -17,7 +17,7 @@ constexpr CameraKey kKeys[] = {{platform::VK_UP, "MainCam"}, {platform::VK_DOWN,
 
 class TRexScript final : public DemoScript {
 public:
-    TRexScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 7) {
+    TRexScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::TRex) {
         config.getFloat("T-Rex", "openningduration", openingDuration_, 1.0f);
         config.getFloat("T-Rex", "closingduration", closingDuration_, 1.0f);
         // Read for the configuration's sake: this scene keeps its camera unless a key
