@@ -15,6 +15,7 @@
 
 #include "demo/demo_host.h"
 #include "demo/loading_sequence.h"
+#include "demo/scene_index.h"
 
 namespace platform {
 class Window;
@@ -34,6 +35,30 @@ struct ClockSettings {
     int fixedFps = 0;
 };
 
+// The states of the frame dispatcher (Demo::frameState): the loading phase, the
+// start of the show, then two states per script: one that runs script k while it
+// is running, and one, once it has finished, that starts script k + 1.
+namespace frame_state {
+inline constexpr int kBeginLoading = 0;
+inline constexpr int kLoading = 1;
+inline constexpr int kStartShow = 2;  // starts the music and the first script
+constexpr int Running(int script) { return 2 * script + 3; }
+constexpr int Starting(int script) { return 2 * script + 2; }
+// The state that runs the last script: when it has finished, the demo stops.
+inline constexpr int kLastRunning = Running(kDemoSceneCount - 1);
+// The script a state runs, or -1 when it is not a running state.
+constexpr int RunningScript(int state) {
+    const bool running = state >= Running(0) && state <= kLastRunning && state % 2 == 1;
+    return running ? (state - Running(0)) / 2 : -1;
+}
+// The script a state starts, or -1 when it is not a starting state (script 0
+// is started by kStartShow).
+constexpr int StartingScript(int state) {
+    const bool starting = state >= Starting(1) && state <= Starting(kDemoSceneCount - 1) && state % 2 == 0;
+    return starting ? (state - Starting(0)) / 2 : -1;
+}
+}  // namespace frame_state
+
 class Demo final : public DemoHost {
 public:
     Demo();
@@ -45,7 +70,7 @@ public:
     // context and the world. Returns 0 when no render context can be made (the
     // reason has been reported), 1 otherwise.
     int init();
-    // One idle step: loading or playing (a 22-state dispatcher).
+    // One idle step: loading or playing, by frameState (see frame_state).
     void frame();
     void shutdown();
     void stop();
