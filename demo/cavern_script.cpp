@@ -15,6 +15,7 @@
 #include "demo/screen_quad.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/effects/lens_flare.h"
 #include "engine/effects/particle_system.h"
 #include "engine/render/context.h"
@@ -69,7 +70,8 @@ public:
             f = WithBit(f, kDepthTest, true);
             light->flags = WithDepth(f, kDepthReadOnly);
         }
-        logo_ = std::make_unique<ScreenQuad>(ZK3D::GetTexture("data/logodemo.dds"), 0.0f, 0.0f, 640.0f, 480.0f);
+        logo_ = std::make_unique<ScreenQuad>(ZK3D::GetTexture("data/logodemo.dds"), 0.0f, 0.0f,
+                                             float(ZK3D::kScreenWidth), float(ZK3D::kScreenHeight));
         logo_->setAlpha(0);
         takeSharedLayers();
         DemoHost::current()->text();

@@ -7,6 +7,7 @@
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/render/context.h"
 #include "engine/render/layers.h"
 #include "engine/render/material.h"
@@ -24,7 +25,7 @@ public:
     }
     void load() override {
         takeSharedLayers();
-        blur_.SetRect(0, 0, 640, 480);
+        blur_.SetRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
         blur_.Init();
         // The clouds are drawn straight away instead of through the back-to-front queue.
         if (ZK3D::Material* clouds = ZK3D::FindMaterial("Space_Clouds"))

@@ -9,6 +9,7 @@
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/render/context.h"
 #include "engine/render/layers.h"
 #include "platform/window.h"
@@ -46,7 +47,7 @@ public:
     void load() override {
         takeSharedLayers();
         DemoHost::current()->text();  // loads the font early
-        layerA_.SetRect(0, 0, 640, 480);
+        layerA_.SetRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
         layerA_.Init();
         layerB_.SetRect(0, 0, 512, 512);
         layerB_.Init();

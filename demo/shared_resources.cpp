@@ -1,6 +1,7 @@
 #include "demo/shared_resources.h"
 
 #include "demo/overlay_layer.h"
+#include "engine/core/screen.h"
 #include "engine/effects/zk_font.h"
 #include "engine/effects/zk_overlay.h"
 
@@ -10,7 +11,7 @@ SharedResources::~SharedResources() { release(); }
 FlashLayer* SharedResources::flashLayer() {
     if (!flash_) {
         flash_ = std::make_unique<FlashLayer>();
-        flash_->setRect(0, 0, 640, 480);
+        flash_->setRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
         // The layer's base colour is full white; the earth draws the shared layer
         // at whatever level it holds, so a show started there would begin white.
         flash_->setLevel(0);
@@ -21,7 +22,7 @@ FlashLayer* SharedResources::flashLayer() {
 FadeLayer* SharedResources::fadeLayer() {
     if (!fade_) {
         fade_ = std::make_unique<FadeLayer>();
-        fade_->setRect(0, 0, 640, 480);
+        fade_->setRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
     }
     return fade_.get();
 }

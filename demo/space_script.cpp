@@ -10,6 +10,7 @@
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/effects/lens_flare.h"
 #include "engine/effects/particle_system.h"
 #include "engine/effects/zk_font.h"
@@ -89,7 +90,8 @@ private:
         // The last credit is one line revealed from its centre outwards, centred on the screen.
         text_->SetOrder(2);
         const float width = text_->font ? text_->font->TextWidth(lines_[6], {1, 1}) : 0.0f;
-        drawText(text_.get(), 320 - width / 2, upUp_, lines_[6], CreditLevel(t, last.appear, last.duration, last.hold));
+        drawText(text_.get(), ZK3D::kScreenWidth / 2 - width / 2, upUp_, lines_[6],
+                 CreditLevel(t, last.appear, last.duration, last.hold));
     }
 
     ZK3D::ParticleSystem* particles_ = nullptr;  // held by the scene's effect list
