@@ -47,8 +47,7 @@ void ReadInterlude(const IniFile& config, int n, Interlude* i) {
 class CavernScript final : public DemoScript {
 public:
     CavernScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Cavern) {
-        config.getFloat("Cavern", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Cavern", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "Cavern");
         ReadInterlude(config, 1, &first_);
         ReadInterlude(config, 2, &second_);
     }
@@ -103,7 +102,7 @@ public:
         using timing::LevelBelow;
         switch (m.phase) {
             case 1:
-                drawOverlay(fade_, LevelBelow(t, openingDuration_));
+                drawOpening(fade_, t);
                 drawOverlay(flash_, LevelBelow(t1 - t, first_.preOpening));
                 break;
             case 2:
@@ -123,7 +122,7 @@ public:
             }
             default:
                 drawOverlay(fade_, LevelBelow(t - t2 - d1 - d2, second_.postClosing));
-                drawOverlay(flash_, LevelBelow(r, closingDuration_));
+                drawClosing(flash_, r);
                 drawLogo(std::min(1.0f, r - 6));
                 break;
         }
@@ -169,7 +168,6 @@ private:
     ZK3D::ParticleSystem* particles_ = nullptr;     // held by the scene's effect list
     std::unique_ptr<ZK3D::LensFlare> flare1_, flare2_;
     std::unique_ptr<ScreenQuad> logo_;
-    float openingDuration_ = 1, closingDuration_ = 1;
     Interlude first_, second_;
 };
 

@@ -5,7 +5,6 @@
 // Data: the "Computer" section of vlm.ini (opening, closing, main camera start).
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
-#include "demo/timing.h"
 #include "platform/window.h"
 
 namespace {
@@ -15,8 +14,7 @@ constexpr CameraKey kKeys[] = {{platform::VK_UP, "MainCam"}, {platform::VK_DOWN,
 class ComputerScript final : public DemoScript {
 public:
     ComputerScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Computer) {
-        config.getFloat("Computer", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Computer", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "Computer");
         config.getFloat("Computer", "maincam_start", mainCamStart_, 1.0f);
     }
     void load() override { takeSharedLayers(); }
@@ -28,14 +26,13 @@ public:
         clear();
         drawScene(t);
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         finishWhenOver(r);
         present();
     }
 
 private:
-    float openingDuration_ = 1, closingDuration_ = 1, mainCamStart_ = 1;
+    float mainCamStart_ = 1;
 };
 
 }  // namespace

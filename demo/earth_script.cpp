@@ -19,8 +19,7 @@ class SpaceCloudsScript final : public DemoScript {
 public:
     SpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config)
         : DemoScript(scene, SceneIndex::Earth), blur_(0.2f, 10) {
-        config.getFloat("Earth", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Earth", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "Earth");
         readFlashList(config, "Earth", "syncfx_flash", "syncfx_flashlength", &beats_);
     }
     void load() override {
@@ -50,15 +49,13 @@ public:
         blur_.Draw();
         if (flash_) flash_->draw();  // at whatever level it holds
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         finishWhenOver(r);
         present();
     }
 
 private:
     ZK3D::zkMotionRadialBlurLayer blur_;
-    float openingDuration_ = 1, closingDuration_ = 1;
     timing::FlashList beats_;
 };
 

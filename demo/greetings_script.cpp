@@ -21,8 +21,7 @@ constexpr int kMaxLines = 168;
 class GreetingsScript final : public DemoScript {
 public:
     GreetingsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Greetings) {
-        config.getFloat("Greetings", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Greetings", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "Greetings");
         config.getFloat("Greetings", "maincam_start", mainCamStart_, 1.0f);
         // Lines up to and including the first empty one.
         for (int n = 1; n <= kMaxLines; ++n) {
@@ -45,8 +44,7 @@ public:
         clear();
         drawScene(t);
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         drawOverlay(fade_, 0.8f);  // the veil, in every frame
         const float lineHeight = text_ && text_->font ? text_->font->LineHeight({1, 1}) : 0.0f;
         for (const timing::GreetingBlock& block : timing::GreetingBlocks()) {
@@ -68,7 +66,7 @@ private:
     };
     std::vector<Line> lines_;
     std::unique_ptr<ZK3D::zkTextEffect> text_;
-    float openingDuration_ = 1, closingDuration_ = 1, mainCamStart_ = 1;
+    float mainCamStart_ = 1;
 };
 
 }  // namespace

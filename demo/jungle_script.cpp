@@ -27,8 +27,7 @@ class JungleScript final : public DemoScript {
 public:
     JungleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Jungle) {
         const char* s = "Jungle";
-        config.getFloat(s, "openningduration", openingDuration_, 1.0f);
-        config.getFloat(s, "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, s);
         config.getFloat(s, "flash_in", flashIn_, 1.0f);
         config.getFloat(s, "flash_out", flashOut_, 1.0f);
         config.getFloat(s, "max_blurlevel", maxBlurLevel_, 1.0f);
@@ -80,8 +79,7 @@ public:
         drawOverlay(flash_, beats_.step(t, 0.5f));
         for (const Cut& cut : cut_) drawOverlay(fade_, timing::CutFadeLevel(t, cut.before, cut.at, cut.after));
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         finishWhenOver(r);
 
         // The blur levels only ever fall (nothing raises them), so the layers show
@@ -94,7 +92,7 @@ public:
 private:
     ZK3D::zkMotionBlurLayer layerA_;
     ZK3D::zkDoubleImageLayer layerB_;
-    float openingDuration_ = 1, closingDuration_ = 1, flashIn_ = 1, flashOut_ = 1, maxBlurLevel_ = 1;
+    float flashIn_ = 1, flashOut_ = 1, maxBlurLevel_ = 1;
     Cut cut_[4];
     timing::FlashList beats_;
     float previousTime_ = 0;

@@ -30,8 +30,7 @@ constexpr CameraKey kLakeKeys[] = {{platform::VK_UP, "MainCam"},
 class LakeScript final : public DemoScript {
 public:
     LakeScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Lake) {
-        config.getFloat("Lake", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Lake", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "Lake");
         for (int i = 0; i < 11; ++i) config.getFloat("Lake", kLakeCutKeys[i], cut_[i], 1.0f);
         readFlashList(config, "Lake", "syncfx_metaball", "syncfx_metaballlength", &beats_);
     }
@@ -55,8 +54,7 @@ public:
         drawEffects(particles_, flare_.get());
         drawOverlay(flash_, beats_.step(t, 0.5f));
         const float r = timeLeft();
-        drawOverlay(flash_, timing::LevelBelow(t, openingDuration_));  // opens from white
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, flash_, fade_);  // opens from white
         finishWhenOver(r);
         present();
     }
@@ -64,7 +62,6 @@ public:
 private:
     ZK3D::ParticleSystem* particles_ = nullptr;  // held by the scene's effect list
     std::unique_ptr<ZK3D::LensFlare> flare_;
-    float openingDuration_ = 1, closingDuration_ = 1;
     float cut_[11] = {};
     timing::FlashList beats_;
 };

@@ -78,6 +78,19 @@ void DemoScript::drawOverlay(OverlayLayer* layer, std::optional<float> level) {
     c->device()->EndScene();
 }
 
+void DemoScript::readOpeningAndClosing(const IniFile& config, const char* section) {
+    config.getFloat(section, "openningduration", openingDuration_, 1.0f);
+    config.getFloat(section, "closingduration", closingDuration_, 1.0f);
+}
+
+void DemoScript::drawOpening(OverlayLayer* layer, float t) const {
+    drawOverlay(layer, timing::LevelBelow(t, openingDuration_));
+}
+
+void DemoScript::drawClosing(OverlayLayer* layer, float r) const {
+    drawOverlay(layer, timing::LevelBelow(r, closingDuration_));
+}
+
 Context* DemoScript::context() { return CurrentContext(); }
 
 void DemoScript::clear() {

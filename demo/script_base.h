@@ -1,6 +1,7 @@
 // What every scene script shares: its scene and start time, scene time and time
 // left, choosing cameras by name and by held keys, drawing the scene at the scene
-// time, and drawing timed overlays in their own BeginScene / EndScene.
+// time, drawing timed overlays in their own BeginScene / EndScene, and the
+// opening and closing every scene has.
 //
 // A script whose scene failed to load says so once when it starts and finishes
 // at once: the dispatcher then moves on to the next script instead of playing a
@@ -64,6 +65,19 @@ protected:
     void applyCameraKeys(std::span<const CameraKey> keys);
     // Draws a layer with the level in its own BeginScene / EndScene; nothing for no level.
     static void drawOverlay(OverlayLayer* layer, std::optional<float> level);
+    // Reads the section's "openningduration" and "closingduration".
+    void readOpeningAndClosing(const IniFile& config, const char* section);
+    // The scene's opening: the layer while scene time t is within the opening
+    // duration, at 1 - t / duration (a fade in from black or white).
+    void drawOpening(OverlayLayer* layer, float t) const;
+    // The scene's closing: the layer while the time left r is within the closing
+    // duration, at 1 - r / duration.
+    void drawClosing(OverlayLayer* layer, float r) const;
+    // The opening, then the closing (a scene shorter than both shows both).
+    void drawOpeningAndClosing(float t, float r, OverlayLayer* opening, OverlayLayer* closing) const {
+        drawOpening(opening, t);
+        drawClosing(closing, r);
+    }
     // Sets the state to finished when the scene's animation has run out.
     void finishWhenOver(float r) {
         if (r < 0) state_ = Finished;
@@ -93,6 +107,7 @@ protected:
     const char* selectedName_ = nullptr;
     FadeLayer* fade_ = nullptr;    // shared, not owned
     FlashLayer* flash_ = nullptr;  // shared, not owned
+    float openingDuration_ = 1, closingDuration_ = 1;
 
 private:
     int ordinal_;  // ClassOrdinal of the script's scene

@@ -27,8 +27,7 @@ class SpaceScript final : public DemoScript {
 public:
     SpaceScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Space) {
         const char* s = "Space";
-        config.getFloat(s, "openningduration", openingDuration_, 1.0f);
-        config.getFloat(s, "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, s);
         char key[64];
         for (int i = 0; i < 4; ++i) {
             std::snprintf(key, sizeof key, "credits_appear%02d", i + 1);
@@ -67,8 +66,7 @@ public:
         if (particles_) particles_->SetTime(t);
         drawEffects(particles_, flare_.get());
         const float r = timeLeft();
-        drawOverlay(flash_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, flash_, fade_);
         finishWhenOver(r);
         present();
     }
@@ -97,7 +95,6 @@ private:
     ZK3D::ParticleSystem* particles_ = nullptr;  // held by the scene's effect list
     std::unique_ptr<ZK3D::LensFlare> flare_;
     std::unique_ptr<ZK3D::zkTextEffect> text_;
-    float openingDuration_ = 1, closingDuration_ = 1;
     Credit credit_[4];
     char lines_[8][256] = {};
     float upLeft_ = 1, upUp_ = 1, downLeft_ = 1, downUp_ = 1;

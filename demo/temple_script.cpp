@@ -21,8 +21,7 @@ constexpr const char* kTempleCameras[] = {"MainCam", "LowCam", "UpCam", "MainCam
 class TempleScript final : public DemoScript {
 public:
     TempleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Temple) {
-        config.getFloat("Temple", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Temple", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "Temple");
         for (int i = 0; i < 6; ++i) {
             char key[32];
             std::snprintf(key, sizeof key, "changecam_seq%d", i + 1);
@@ -48,15 +47,13 @@ public:
         drawEffects(particles_, nullptr);
         drawOverlay(flash_, beats_.step(t, 0.5f));
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(flash_, timing::LevelBelow(r, closingDuration_));  // ends in white
+        drawOpeningAndClosing(t, r, fade_, flash_);  // ends in white
         finishWhenOver(r);
         present();
     }
 
 private:
     ZK3D::ParticleSystem* particles_ = nullptr;
-    float openingDuration_ = 1, closingDuration_ = 1;
     float change_[6] = {};
     timing::FlashList beats_;
 };

@@ -7,7 +7,6 @@
 #include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
-#include "demo/timing.h"
 #include "engine/effects/zk_text_effect.h"
 #include "platform/window.h"
 
@@ -18,8 +17,7 @@ constexpr CameraKey kKeys[] = {{platform::VK_UP, "MainCam"}, {platform::VK_DOWN,
 class TRexScript final : public DemoScript {
 public:
     TRexScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::TRex) {
-        config.getFloat("T-Rex", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("T-Rex", "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, "T-Rex");
         // Read for the configuration's sake: this scene keeps its camera unless a key
         // chooses another.
         config.getFloat("T-Rex", "maincam_start", mainCamStart_, 1.0f);
@@ -35,8 +33,7 @@ public:
         clear();
         drawScene(t);
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         // The titles come after the closing fade, so they stay while the scene fades out.
         if (t > 14) drawText(text_.get(), 50, 400, "Velmoor", t - 15);
         if (t > 20) drawText(text_.get(), 220, 450, "2000", t - 20);
@@ -45,7 +42,7 @@ public:
     }
 
 private:
-    float openingDuration_ = 1, closingDuration_ = 1, mainCamStart_ = 1;
+    float mainCamStart_ = 1;
     std::unique_ptr<ZK3D::zkTextEffect> text_;
 };
 
