@@ -21,11 +21,8 @@ Demo::Demo() { g_current = this; }
 
 Demo::~Demo() {
     // Whatever an orderly shutdown did not release (the program was asked to quit
-    // at once) goes now, scripts first, as shutdown would release them.
-    for (auto& s : scripts) s.reset();
-    scripts.clear();
-    sharedResources.reset();
-    destroyRenderer();
+    // at once) goes now, in the order shutdown releases it.
+    releaseAll();
     if (g_current == this) g_current = nullptr;
 }
 
@@ -46,26 +43,22 @@ int Demo::init() {
     return createRenderer(fullscreen != 0, software != 0) ? 1 : 0;
 }
 
-SceneScript* Demo::script(int index) const {
-    if (index < 0 || index >= int(scripts.size())) return nullptr;
-    return scripts[size_t(index)].get();
-}
-
 void Demo::frame() {
+    using namespace frame_state;
     ++frames_;
     switch (frameState) {
-        case 0:
-            frameState = 1;
+        case kBeginLoading:
+            frameState = kLoading;
             beginLoading();
             break;
-        case 1:
+        case kLoading:
             loadingStep();
             if (loadStatus == LoadFinished)
-                frameState = 2;
+                frameState = kStartShow;
             else if (loadStatus == LoadFailed)
                 fail("Demo Loading Crashed, Sorry !");
             break;
-        case 2:
+        case kStartShow:
             startMusic();
             if (!scripts.empty()) {
                 const int first = std::clamp(firstScript_, 0, int(scripts.size()) - 1);
@@ -76,31 +69,28 @@ void Demo::frame() {
                         if (SceneScript* s = script(k)) seconds += s->duration();
                     music_->SetPosition(uint32_t(seconds * 1000.0f));
                 }
-                frameState = 2 * first + 3;
+                frameState = Running(first);
                 if (SceneScript* s = script(first)) s->start();
             } else {
                 // The loading phase has already released its scene and overlay, so
                 // there is nothing to go back to: end the demo.
                 LogError("Wait Scene is not loaded");
-                frameState = 1;
+                frameState = kLoading;
                 stop();
             }
             break;
         default:
-            if (frameState >= 3 && frameState <= 21 && frameState % 2 == 1) {
-                // Odd states run script k - 1 while it is running; state 21 runs the last one.
-                const int k = (frameState - 1) / 2;
-                SceneScript* s = script(k - 1);
+            if (const int k = RunningScript(frameState); k >= 0) {
+                // A missing or finished script hands over to the next; the last one ends the demo.
+                SceneScript* s = script(k);
                 if (s && s->state() == SceneScript::Running)
                     s->frame();
-                else if (frameState == 21)
+                else if (frameState == kLastRunning)
                     stop();
                 else
-                    frameState = 2 * k + 2;
-            } else if (frameState >= 4 && frameState <= 20) {
-                // Even states start script k.
-                const int k = (frameState - 2) / 2;
-                frameState = 2 * k + 3;
+                    frameState = Starting(k + 1);
+            } else if (const int k = StartingScript(frameState); k >= 0) {
+                frameState = Running(k);
                 if (SceneScript* s = script(k)) s->start();
             }
             break;
@@ -123,9 +113,13 @@ void Demo::shutdown() {
     stopMusic();
     // Releasing is safe whatever was made, window or not (headless runs have none).
     if (sequence_) sequence_->release(*this);
+    releaseAll();
+}
+
+void Demo::releaseAll() {
     for (auto& s : scripts) s.reset();
     scripts.clear();
-    sharedResources.reset();
+    sharedResources().release();
     destroyRenderer();
 }
 
@@ -168,8 +162,8 @@ float Demo::musicTime() const {
     return music_ ? float(music_->TimeMs()) / 1000.0f : 0.0f;
 }
 
-void Demo::restartMusic(int sceneIndex) {
-    if (sceneIndex != 0 || !music_) return;
+void Demo::restartMusic(int classOrdinal) {
+    if (classOrdinal != 0 || !music_) return;
     music_->SetPaused(true);
     music_->SetPosition(0);
     music_->SetPaused(false);

@@ -2,18 +2,20 @@
 // scripts, runs the loading phase and then the ten scripts one after another, and
 // keeps the music clock.
 //
-// There is one Demo per process; Demo::current() reaches it from the scripts. The
-// loading phase (reading scene files behind the loading animation) is driven
-// through a LoadingSequence, so the dispatcher can run with the real sequencer in
-// the program and with scripted stand-ins in tests.
+// There is one Demo per process; Demo::current() reaches it from the program.
+// The demo layer sees it as its DemoHost (the configuration, the load status, the
+// scripts, the clocks and the shared overlays). The loading phase (reading scene
+// files behind the loading animation) is driven through a LoadingSequence, so the
+// dispatcher can run with the real sequencer in the program and with scripted
+// stand-ins in tests.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
-#include "app/ini_file.h"
-#include "app/scene_script.h"
+#include "demo/demo_host.h"
+#include "demo/loading_sequence.h"
+#include "demo/scene_index.h"
 
 namespace platform {
 class Window;
@@ -25,25 +27,6 @@ class Context;
 class World;
 }  // namespace ZK3D
 
-class Demo;
-class FadeLayer;
-class FlashLayer;
-namespace ZK3D {
-class zkFont;
-class zkText;
-}  // namespace ZK3D
-
-// The loading phase: begun once, then stepped once per frame until loadStatus
-// says it has finished or failed. It creates the scripts into Demo::scripts.
-class LoadingSequence {
-public:
-    virtual ~LoadingSequence() = default;
-    virtual void beginLoading(Demo& demo) = 0;
-    virtual void loadingStep(Demo& demo) = 0;
-    // Releases what the loading phase still holds (called by Demo::shutdown).
-    virtual void release(Demo& /*demo*/) {}
-};
-
 // How the demo keeps time.
 struct ClockSettings {
     // 0: follow the audio device; N: a virtual clock that advances music time by
@@ -52,14 +35,34 @@ struct ClockSettings {
     int fixedFps = 0;
 };
 
-class Demo {
-public:
-    enum LoadStatus : int { Idle = 0, Loading = 1, LoadFinished = 0x10000, LoadFailed = 0x10001 };
+// The states of the frame dispatcher (Demo::frameState): the loading phase, the
+// start of the show, then two states per script: one that runs script k while it
+// is running, and one, once it has finished, that starts script k + 1.
+namespace frame_state {
+inline constexpr int kBeginLoading = 0;
+inline constexpr int kLoading = 1;
+inline constexpr int kStartShow = 2;  // starts the music and the first script
+constexpr int Running(int script) { return 2 * script + 3; }
+constexpr int Starting(int script) { return 2 * script + 2; }
+// The state that runs the last script: when it has finished, the demo stops.
+inline constexpr int kLastRunning = Running(kDemoSceneCount - 1);
+// The script a state runs, or -1 when it is not a running state.
+constexpr int RunningScript(int state) {
+    const bool running = state >= Running(0) && state <= kLastRunning && state % 2 == 1;
+    return running ? (state - Running(0)) / 2 : -1;
+}
+// The script a state starts, or -1 when it is not a starting state (script 0
+// is started by kStartShow).
+constexpr int StartingScript(int state) {
+    const bool starting = state >= Starting(1) && state <= Starting(kDemoSceneCount - 1) && state % 2 == 0;
+    return starting ? (state - Starting(0)) / 2 : -1;
+}
+}  // namespace frame_state
 
+class Demo final : public DemoHost {
+public:
     Demo();
-    ~Demo();
-    Demo(const Demo&) = delete;
-    Demo& operator=(const Demo&) = delete;
+    ~Demo() override;
 
     static Demo* current();
 
@@ -67,7 +70,7 @@ public:
     // context and the world. Returns 0 when no render context can be made (the
     // reason has been reported), 1 otherwise.
     int init();
-    // One idle step: loading or playing (a 22-state dispatcher).
+    // One idle step: loading or playing, by frameState (see frame_state).
     void frame();
     void shutdown();
     void stop();
@@ -80,16 +83,10 @@ public:
 
     // ---- music clock ----
     void startMusic();
-    float musicTime() const;
-    void restartMusic(int sceneIndex);
+    float musicTime() const override;
+    // Only class ordinal 0 (the jungle, the first scene) rewinds the music.
+    void restartMusic(int classOrdinal) override;
     void stopMusic();
-
-    // ---- shared overlay resources, created on first request (defined with the
-    // script framework in demo/) ----
-    FlashLayer* flashLayer();
-    FadeLayer* fadeLayer();
-    ZK3D::zkFont* font();
-    ZK3D::zkText* text();
 
     // ---- set-up by the program before init ----
     void setLoadingSequence(LoadingSequence* sequence) { sequence_ = sequence; }
@@ -105,18 +102,15 @@ public:
     void setFirstScript(int index) { firstScript_ = index; }
     // Milliseconds for the loading animation: the system tick count, or the
     // virtual tick of a fixed clock.
-    uint32_t tickCount() const;
+    uint32_t tickCount() const override;
+    bool fixedClock() const override { return clock_.fixedFps > 0; }
 
-    // ---- state shared with the loading phase and the scripts ----
+    // ---- the application's own state (the configuration, load status and
+    // scripts are the host's) ----
     ZK3D::Context* context = nullptr;
     ZK3D::World* world = nullptr;
     int running = 0;
     int frameState = 0;
-    char configPath[1024] = {};
-    IniFile config;
-    int sceneCount = 0;
-    int loadStatus = Idle;
-    std::vector<std::unique_ptr<SceneScript>> scripts;
 
     // Frames run so far (for run modes that count them).
     uint64_t frameCount() const { return frames_; }
@@ -124,14 +118,11 @@ public:
     // Test seam: a fixed music time in seconds instead of the stream's (negative: none).
     void overrideMusicTime(float seconds) { musicTimeOverride_ = seconds; }
 
-    // The shared overlay resources, kept for the demo's lifetime by the script
-    // framework (type-erased: app/ does not know their classes).
-    std::shared_ptr<void> sharedResources;
-
 private:
     void beginLoading();
     void loadingStep();
-    SceneScript* script(int index) const;
+    // Releases the scripts, then the shared overlays, then the render context.
+    void releaseAll();
     void advanceClock();
     bool createRenderer(bool fullscreen, bool software);
     void destroyRenderer();

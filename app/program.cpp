@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/report_sink.h"
+#include "demo/ini_file.h"
 #include "engine/core/screen.h"
 #include "engine/files/pack.h"
 #include "engine/render/mode_selection.h"

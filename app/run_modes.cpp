@@ -9,8 +9,10 @@
 #include "platform/sound.h"
 
 int ShowPart(int frameState) {
-    if (frameState < 3) return BenchmarkObserver::kLoading;
-    return std::min((frameState - 3) / 2 + 1, 10);
+    using frame_state::Running;
+    if (frameState < Running(0)) return BenchmarkObserver::kLoading;
+    // The state that starts the next script still counts to the one that has just finished.
+    return std::min((frameState - Running(0)) / 2, kDemoSceneCount - 1) + 1;
 }
 
 // ---------------------------------------------------------------- capture
@@ -28,7 +30,7 @@ void CaptureObserver::afterFrame(Demo& demo, double) {
         demo.stop();
         return;
     }
-    if (firstMusicFrame_ < 0 && demo.frameState >= 3) firstMusicFrame_ = frames_;
+    if (firstMusicFrame_ < 0 && demo.frameState >= frame_state::Running(0)) firstMusicFrame_ = frames_;
     ++frames_;
 }
 
@@ -64,6 +66,7 @@ bool BenchmarkObserver::finish(Demo&) {
 std::string BenchmarkObserver::table() const {
     static const char* const kNames[] = {"loading", "jungle",  "cavern",   "forest",   "lake",     "temple",
                                          "space",   "earth",   "computer", "t-rex",    "greetings"};
+    static_assert(std::size(kNames) == kDemoSceneCount + 1);
     std::string out = "part        frames   median ms   p95 ms\n";
     char line[128];
     size_t frames = 0;

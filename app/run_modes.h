@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "demo/scene_index.h"
+
 class Demo;
 
 class FrameObserver {
@@ -47,7 +49,7 @@ public:
 
     static constexpr int kLoading = 0;  // part 0: loading; part k + 1: script k
 private:
-    std::vector<std::vector<double>> parts_ = std::vector<std::vector<double>>(11);
+    std::vector<std::vector<double>> parts_ = std::vector<std::vector<double>>(kDemoSceneCount + 1);
     double total_ = 0;
 };
 

@@ -1,5 +1,5 @@
-// The cavern, with two interludes in the forest cut into it. The forest is the
-// scene of script 2, borrowed when the cavern starts. The cavern's animation
+// The cavern, with two interludes in the forest cut into it. The forest's scene
+// is borrowed from its script when the cavern starts. The cavern's animation
 // waits while the forest is shown, and the forest's animation goes on from the
 // first interlude into the second. The first interlude is entered and left
 // through white, the second through black, and the demo's logo fades in during
@@ -10,11 +10,12 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/screen_quad.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/effects/lens_flare.h"
 #include "engine/effects/particle_system.h"
 #include "engine/render/context.h"
@@ -45,9 +46,8 @@ void ReadInterlude(const IniFile& config, int n, Interlude* i) {
 
 class CavernScript final : public DemoScript {
 public:
-    CavernScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 1) {
-        config.getFloat("Cavern", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Cavern", "closingduration", closingDuration_, 1.0f);
+    CavernScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Cavern) {
+        readOpeningAndClosing(config, "Cavern");
         ReadInterlude(config, 1, &first_);
         ReadInterlude(config, 2, &second_);
     }
@@ -69,10 +69,11 @@ public:
             f = WithBit(f, kDepthTest, true);
             light->flags = WithDepth(f, kDepthReadOnly);
         }
-        logo_ = std::make_unique<ScreenQuad>(ZK3D::GetTexture("data/logodemo.dds"), 0.0f, 0.0f, 640.0f, 480.0f);
+        logo_ = std::make_unique<ScreenQuad>(ZK3D::GetTexture("data/logodemo.dds"), 0.0f, 0.0f,
+                                             float(ZK3D::kScreenWidth), float(ZK3D::kScreenHeight));
         logo_->setAlpha(0);
         takeSharedLayers();
-        Demo::current()->text();
+        DemoHost::current()->text();
     }
 
     void start() override {
@@ -101,7 +102,7 @@ public:
         using timing::LevelBelow;
         switch (m.phase) {
             case 1:
-                drawOverlay(fade_, LevelBelow(t, openingDuration_));
+                drawOpening(fade_, t);
                 drawOverlay(flash_, LevelBelow(t1 - t, first_.preOpening));
                 break;
             case 2:
@@ -121,7 +122,7 @@ public:
             }
             default:
                 drawOverlay(fade_, LevelBelow(t - t2 - d1 - d2, second_.postClosing));
-                drawOverlay(flash_, LevelBelow(r, closingDuration_));
+                drawClosing(flash_, r);
                 drawLogo(std::min(1.0f, r - 6));
                 break;
         }
@@ -130,11 +131,11 @@ public:
     }
 
 private:
-    // The forest is script 2's scene.
+    // The forest's script lends its scene.
     static ZK3D::Scene* Forest() {
-        Demo* demo = Demo::current();
-        if (!demo || demo->scripts.size() <= 2 || !demo->scripts[2]) return nullptr;
-        return demo->scripts[2]->sharedScene(0);
+        const DemoHost* demo = DemoHost::current();
+        SceneScript* holder = demo ? demo->script(int(SceneIndex::Forest)) : nullptr;
+        return holder ? holder->sharedScene(0) : nullptr;
     }
 
     void drawCavern(float c) {
@@ -162,12 +163,11 @@ private:
         logo_->draw();
     }
 
-    ZK3D::Scene* forest_ = nullptr;                 // script 2's scene, borrowed
+    ZK3D::Scene* forest_ = nullptr;                 // the forest's scene, borrowed
     const char* forestCamera_ = nullptr;
     ZK3D::ParticleSystem* particles_ = nullptr;     // held by the scene's effect list
     std::unique_ptr<ZK3D::LensFlare> flare1_, flare2_;
     std::unique_ptr<ScreenQuad> logo_;
-    float openingDuration_ = 1, closingDuration_ = 1;
     Interlude first_, second_;
 };
 

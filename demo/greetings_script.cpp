@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
@@ -20,9 +20,8 @@ constexpr int kMaxLines = 168;
 
 class GreetingsScript final : public DemoScript {
 public:
-    GreetingsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 8) {
-        config.getFloat("Greetings", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Greetings", "closingduration", closingDuration_, 1.0f);
+    GreetingsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Greetings) {
+        readOpeningAndClosing(config, "Greetings");
         config.getFloat("Greetings", "maincam_start", mainCamStart_, 1.0f);
         // Lines up to and including the first empty one.
         for (int n = 1; n <= kMaxLines; ++n) {
@@ -36,7 +35,7 @@ public:
     }
     void load() override {
         takeSharedLayers();
-        text_ = ZK3D::zkCreateTextEffect(Demo::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 2);
+        text_ = ZK3D::zkCreateTextEffect(DemoHost::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 2);
     }
     void start() override { beginStart(); }
     void frame() override {
@@ -45,8 +44,7 @@ public:
         clear();
         drawScene(t);
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         drawOverlay(fade_, 0.8f);  // the veil, in every frame
         const float lineHeight = text_ && text_->font ? text_->font->LineHeight({1, 1}) : 0.0f;
         for (const timing::GreetingBlock& block : timing::GreetingBlocks()) {
@@ -68,7 +66,7 @@ private:
     };
     std::vector<Line> lines_;
     std::unique_ptr<ZK3D::zkTextEffect> text_;
-    float openingDuration_ = 1, closingDuration_ = 1, mainCamStart_ = 1;
+    float mainCamStart_ = 1;
 };
 
 }  // namespace

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/render/context.h"
 #include "engine/render/layers.h"
 #include "platform/window.h"
@@ -24,10 +25,9 @@ struct Cut {
 
 class JungleScript final : public DemoScript {
 public:
-    JungleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 0) {
+    JungleScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Jungle) {
         const char* s = "Jungle";
-        config.getFloat(s, "openningduration", openingDuration_, 1.0f);
-        config.getFloat(s, "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, s);
         config.getFloat(s, "flash_in", flashIn_, 1.0f);
         config.getFloat(s, "flash_out", flashOut_, 1.0f);
         config.getFloat(s, "max_blurlevel", maxBlurLevel_, 1.0f);
@@ -45,8 +45,8 @@ public:
 
     void load() override {
         takeSharedLayers();
-        Demo::current()->text();  // loads the font early
-        layerA_.SetRect(0, 0, 640, 480);
+        DemoHost::current()->text();  // loads the font early
+        layerA_.SetRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
         layerA_.Init();
         layerB_.SetRect(0, 0, 512, 512);
         layerB_.Init();
@@ -79,8 +79,7 @@ public:
         drawOverlay(flash_, beats_.step(t, 0.5f));
         for (const Cut& cut : cut_) drawOverlay(fade_, timing::CutFadeLevel(t, cut.before, cut.at, cut.after));
         const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, fade_, fade_);
         finishWhenOver(r);
 
         // The blur levels only ever fall (nothing raises them), so the layers show
@@ -93,7 +92,7 @@ public:
 private:
     ZK3D::zkMotionBlurLayer layerA_;
     ZK3D::zkDoubleImageLayer layerB_;
-    float openingDuration_ = 1, closingDuration_ = 1, flashIn_ = 1, flashOut_ = 1, maxBlurLevel_ = 1;
+    float flashIn_ = 1, flashOut_ = 1, maxBlurLevel_ = 1;
     Cut cut_[4];
     timing::FlashList beats_;
     float previousTime_ = 0;

@@ -14,7 +14,7 @@
 
 using namespace ZK3D;
 
-void SceneSequencer::beginLoading(Demo& demo) {
+void SceneSequencer::beginLoading(DemoHost& demo) {
     demo.config.setPath(demo.configPath);
     char sceneName[IniFile::kValueBufferSize], layerName[IniFile::kValueBufferSize];
     demo.config.getString("Loading", "scene", sceneName, "");
@@ -30,7 +30,7 @@ void SceneSequencer::beginLoading(Demo& demo) {
 
     // Under a fixed clock each load is waited for, so the run does not depend on
     // how fast the loader thread happens to be.
-    waitForLoads_ = waitForLoads_ || demo.clock().fixedFps > 0;
+    waitForLoads_ = waitForLoads_ || demo.fixedClock();
     loadStep = 0;
     overlayFade = 0;
     loadedCount = 0;
@@ -40,30 +40,30 @@ void SceneSequencer::beginLoading(Demo& demo) {
     // The dispatcher plays scripts 0 to 9 by index: any other count cannot play.
     if (demo.sceneCount != kDemoSceneCount) {
         LogError("[Load] \"numscenes\" is %d : the demo plays exactly %d scenes", demo.sceneCount, kDemoSceneCount);
-        demo.loadStatus = Demo::LoadFailed;
+        demo.loadStatus = DemoHost::LoadFailed;
     }
 }
 
-bool SceneSequencer::startSceneLoad(Demo& demo, int index) {
+bool SceneSequencer::startSceneLoad(DemoHost& demo, int index) {
     loader.reset();  // joins the previous, finished job
     char key[32], fileName[IniFile::kValueBufferSize];
     std::snprintf(key, sizeof key, "scene%d_zksfile", index);
     demo.config.getString("Scenes", key, fileName, "");
     if (IsBlank(fileName)) {
-        demo.loadStatus = Demo::LoadFailed;
+        demo.loadStatus = DemoHost::LoadFailed;
         return false;
     }
     loader = std::make_unique<LoaderThread>(CurrentWorld(), fileName);
     if (!loader->start()) {
         LogError("[Load] Cannot start the loading of \"%s\"", fileName);
         loader.reset();
-        demo.loadStatus = Demo::LoadFailed;
+        demo.loadStatus = DemoHost::LoadFailed;
         return false;
     }
     return true;
 }
 
-int SceneSequencer::nextLoadStep(const Demo& demo) const {
+int SceneSequencer::nextLoadStep(const DemoHost& demo) const {
     // The "step_scene%d" keys, up to the first missing (0) one, are the list of steps.
     std::vector<int> steps;
     for (int n = 0;; ++n) {
@@ -77,19 +77,19 @@ int SceneSequencer::nextLoadStep(const Demo& demo) const {
     return timing::NextLoadStep(steps, loadStep);
 }
 
-void SceneSequencer::loadingStep(Demo& demo) {
-    if (demo.loadStatus == Demo::LoadFailed) return;
+void SceneSequencer::loadingStep(DemoHost& demo) {
+    if (demo.loadStatus == DemoHost::LoadFailed) return;
     const uint32_t now = demo.tickCount();
     const float dt = float(timing::TickDelta(now, lastTick)) / 1000.0f;
     lastTick = now;
 
     if (loadedCount < demo.sceneCount) {
-        if (demo.loadStatus == Demo::Idle) {
+        if (demo.loadStatus == DemoHost::Idle) {
             if (startSceneLoad(demo, loadedCount)) {
-                demo.loadStatus = Demo::Loading;
+                demo.loadStatus = DemoHost::Loading;
                 loadStep = nextLoadStep(demo);
             }
-        } else if (demo.loadStatus == Demo::Loading && loader) {
+        } else if (demo.loadStatus == DemoHost::Loading && loader) {
             if (waitForLoads_)
                 while (loader->state() != Thread::Finished) std::this_thread::yield();
             if (loader->state() == Thread::Finished) {
@@ -97,7 +97,7 @@ void SceneSequencer::loadingStep(Demo& demo) {
                 std::unique_ptr<SceneScript> script = createScript(loadedCount, demo.configPath, scene);
                 if (script) script->load();
                 demo.scripts.push_back(std::move(script));
-                demo.loadStatus = Demo::Idle;
+                demo.loadStatus = DemoHost::Idle;
                 ++loadedCount;
             }
         }
@@ -106,9 +106,9 @@ void SceneSequencer::loadingStep(Demo& demo) {
         if (Context* context = CurrentContext()) context->SetClearColor({0.01f, 0.01f, 0.01f, 0});
         // Without a loading scene there is no animation to wait for.
         if (!loadingScene || float(loadingScene->animationDescriptor.lastFrame) < loadingScene->time)
-            demo.loadStatus = Demo::LoadFinished;
+            demo.loadStatus = DemoHost::LoadFinished;
     }
-    if (demo.loadStatus == Demo::LoadFailed) return;
+    if (demo.loadStatus == DemoHost::LoadFailed) return;
 
     Context* context = CurrentContext();
     const auto advance =
@@ -127,10 +127,10 @@ void SceneSequencer::loadingStep(Demo& demo) {
         loadingOverlay->draw();
         context->Present();
     }
-    if (demo.loadStatus == Demo::LoadFinished) finishLoading(demo);
+    if (demo.loadStatus == DemoHost::LoadFinished) finishLoading(demo);
 }
 
-void SceneSequencer::finishLoading(Demo&) {
+void SceneSequencer::finishLoading(DemoHost&) {
     loadingOverlay.reset();
     if (loadingScene) {
         RemoveScene(CurrentWorld(), loadingScene);
@@ -139,7 +139,7 @@ void SceneSequencer::finishLoading(Demo&) {
     CompileWorld(CurrentWorld());
 }
 
-void SceneSequencer::release(Demo&) {
+void SceneSequencer::release(DemoHost&) {
     loader.reset();
     loadingOverlay.reset();
     // The loading scene belongs to the world, which releases it with the others.

@@ -12,8 +12,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/loader_thread.h"
+#include "demo/loading_sequence.h"
+#include "demo/scene_index.h"
 #include "demo/screen_quad.h"
 
 namespace ZK3D {
@@ -22,20 +24,20 @@ class Scene;
 
 class SceneSequencer final : public LoadingSequence {
 public:
-    void beginLoading(Demo& demo) override;
-    void loadingStep(Demo& demo) override;
-    void release(Demo& demo) override;
+    void beginLoading(DemoHost& demo) override;
+    void loadingStep(DemoHost& demo) override;
+    void release(DemoHost& demo) override;
 
     // Starts the background load of scene `index`; false (with loadStatus failed)
     // when its file name is blank or no thread could be started.
-    bool startSceneLoad(Demo& demo, int index);
+    bool startSceneLoad(DemoHost& demo, int index);
     // The next target frame of the loading animation (the current one when the
     // "step_scene%d" list has no larger value).
-    int nextLoadStep(const Demo& demo) const;
+    int nextLoadStep(const DemoHost& demo) const;
 
     void setWaitForLoads(bool wait) { waitForLoads_ = wait; }
 
-    // The state of the loading phase (fields of the Demo in the original layout).
+    // The state of the loading phase.
     std::unique_ptr<LoaderThread> loader;
     int loadedCount = 0;
     int loadStep = 0;
@@ -45,9 +47,6 @@ public:
     std::unique_ptr<ScreenQuad> loadingOverlay;
 
 private:
-    void finishLoading(Demo& demo);
+    void finishLoading(DemoHost& demo);
     bool waitForLoads_ = false;
 };
-
-// The demo plays exactly this many scenes, one script each.
-inline constexpr int kDemoSceneCount = 10;

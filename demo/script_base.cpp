@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/timing.h"
 #include "engine/effects/lens_flare.h"
@@ -27,14 +27,14 @@ bool DemoScript::beginStart() {
     }
     SetCurrentScene(scene_);
     state_ = Running;
-    Demo* demo = Demo::current();
+    DemoHost* demo = DemoHost::current();
     if (demo) demo->restartMusic(ordinal_);
     startTime_ = demo ? demo->musicTime() : 0.0f;
     return true;
 }
 
 float DemoScript::sceneTime() const {
-    const Demo* demo = Demo::current();
+    const DemoHost* demo = DemoHost::current();
     return (demo ? demo->musicTime() : 0.0f) - startTime_;
 }
 
@@ -78,6 +78,19 @@ void DemoScript::drawOverlay(OverlayLayer* layer, std::optional<float> level) {
     c->device()->EndScene();
 }
 
+void DemoScript::readOpeningAndClosing(const IniFile& config, const char* section) {
+    config.getFloat(section, "openningduration", openingDuration_, 1.0f);
+    config.getFloat(section, "closingduration", closingDuration_, 1.0f);
+}
+
+void DemoScript::drawOpening(OverlayLayer* layer, float t) const {
+    drawOverlay(layer, timing::LevelBelow(t, openingDuration_));
+}
+
+void DemoScript::drawClosing(OverlayLayer* layer, float r) const {
+    drawOverlay(layer, timing::LevelBelow(r, closingDuration_));
+}
+
 Context* DemoScript::context() { return CurrentContext(); }
 
 void DemoScript::clear() {
@@ -85,7 +98,7 @@ void DemoScript::clear() {
 }
 
 void DemoScript::takeSharedLayers() {
-    if (Demo* demo = Demo::current()) {
+    if (DemoHost* demo = DemoHost::current()) {
         fade_ = demo->fadeLayer();
         flash_ = demo->flashLayer();
     }

@@ -1,6 +1,7 @@
 // What every scene script shares: its scene and start time, scene time and time
 // left, choosing cameras by name and by held keys, drawing the scene at the scene
-// time, and drawing timed overlays in their own BeginScene / EndScene.
+// time, drawing timed overlays in their own BeginScene / EndScene, and the
+// opening and closing every scene has.
 //
 // A script whose scene failed to load says so once when it starts and finishes
 // at once: the dispatcher then moves on to the next script instead of playing a
@@ -10,8 +11,9 @@
 #include <optional>
 #include <span>
 
-#include "app/ini_file.h"
-#include "app/scene_script.h"
+#include "demo/ini_file.h"
+#include "demo/scene_index.h"
+#include "demo/scene_script.h"
 
 namespace ZK3D {
 class Context;
@@ -43,13 +45,11 @@ public:
     float duration() const override;
 
 protected:
-    // ordinal: the script's place among the nine scene classes (0 jungle ... 8
-    // greetings); only 0 rewinds the music when the script starts.
-    DemoScript(ZK3D::Scene* scene, int ordinal) : scene_(scene), ordinal_(ordinal) {}
+    DemoScript(ZK3D::Scene* scene, SceneIndex index) : scene_(scene), ordinal_(ClassOrdinal(index)) {}
 
     // The common start: the scene becomes current, the state running, the music
-    // is restarted for the ordinal and the start time taken. False (and the script
-    // finished) when there is no scene.
+    // is restarted for the script's class ordinal and the start time taken. False
+    // (and the script finished) when there is no scene.
     bool beginStart();
     // Scene time t: music time minus the start time.
     float sceneTime() const;
@@ -65,6 +65,19 @@ protected:
     void applyCameraKeys(std::span<const CameraKey> keys);
     // Draws a layer with the level in its own BeginScene / EndScene; nothing for no level.
     static void drawOverlay(OverlayLayer* layer, std::optional<float> level);
+    // Reads the section's "openningduration" and "closingduration".
+    void readOpeningAndClosing(const IniFile& config, const char* section);
+    // The scene's opening: the layer while scene time t is within the opening
+    // duration, at 1 - t / duration (a fade in from black or white).
+    void drawOpening(OverlayLayer* layer, float t) const;
+    // The scene's closing: the layer while the time left r is within the closing
+    // duration, at 1 - r / duration.
+    void drawClosing(OverlayLayer* layer, float r) const;
+    // The opening, then the closing (a scene shorter than both shows both).
+    void drawOpeningAndClosing(float t, float r, OverlayLayer* opening, OverlayLayer* closing) const {
+        drawOpening(opening, t);
+        drawClosing(closing, r);
+    }
     // Sets the state to finished when the scene's animation has run out.
     void finishWhenOver(float r) {
         if (r < 0) state_ = Finished;
@@ -94,9 +107,10 @@ protected:
     const char* selectedName_ = nullptr;
     FadeLayer* fade_ = nullptr;    // shared, not owned
     FlashLayer* flash_ = nullptr;  // shared, not owned
+    float openingDuration_ = 1, closingDuration_ = 1;
 
 private:
-    int ordinal_;
+    int ordinal_;  // ClassOrdinal of the script's scene
 };
 
 // Reads a float list key into a flash list's values: an empty or missing list

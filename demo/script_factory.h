@@ -1,11 +1,11 @@
-// Creates the scene script of a scene index (0 jungle ... 9 greetings), reading
-// its configuration section from the file at configPath. Null for an index
-// without a script class.
+// Creates the scene script of a scene index (a SceneIndex value), reading its
+// configuration section from the file at configPath. Null for an index without
+// a script class.
 #pragma once
 
 #include <memory>
 
-#include "app/scene_script.h"
+#include "demo/scene_script.h"
 
 namespace ZK3D {
 class Scene;

@@ -1,9 +1,10 @@
-// The scene scripts, one per scene of the show, created by the script factory.
+// The scene scripts, one file each, named after its scene; the script factory
+// creates them by scene index.
 #pragma once
 
 #include <memory>
 
-#include "app/ini_file.h"
+#include "demo/ini_file.h"
 #include "demo/script_base.h"
 
 namespace ZK3D {

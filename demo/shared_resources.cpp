@@ -1,59 +1,48 @@
-// The overlays and the font all scripts share, made on first request and kept
-// until the demo shuts down.
-#include <memory>
+#include "demo/shared_resources.h"
 
-#include "app/demo.h"
 #include "demo/overlay_layer.h"
+#include "engine/core/screen.h"
 #include "engine/effects/zk_font.h"
 #include "engine/effects/zk_overlay.h"
 
-namespace {
+SharedResources::SharedResources() = default;
+SharedResources::~SharedResources() { release(); }
 
-struct SharedResources {
-    std::unique_ptr<FlashLayer> flash;
-    std::unique_ptr<FadeLayer> fade;
-    std::unique_ptr<ZK3D::zkFont> font;
-    std::unique_ptr<ZK3D::zkText> text;
-};
-
-SharedResources& Resources(Demo& demo) {
-    if (!demo.sharedResources) demo.sharedResources = std::make_shared<SharedResources>();
-    return *static_cast<SharedResources*>(demo.sharedResources.get());
-}
-
-}  // namespace
-
-FlashLayer* Demo::flashLayer() {
-    auto& r = Resources(*this);
-    if (!r.flash) {
-        r.flash = std::make_unique<FlashLayer>();
-        r.flash->setRect(0, 0, 640, 480);
+FlashLayer* SharedResources::flashLayer() {
+    if (!flash_) {
+        flash_ = std::make_unique<FlashLayer>();
+        flash_->setRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
         // The layer's base colour is full white; the earth draws the shared layer
         // at whatever level it holds, so a show started there would begin white.
-        r.flash->setLevel(0);
+        flash_->setLevel(0);
     }
-    return r.flash.get();
+    return flash_.get();
 }
 
-FadeLayer* Demo::fadeLayer() {
-    auto& r = Resources(*this);
-    if (!r.fade) {
-        r.fade = std::make_unique<FadeLayer>();
-        r.fade->setRect(0, 0, 640, 480);
+FadeLayer* SharedResources::fadeLayer() {
+    if (!fade_) {
+        fade_ = std::make_unique<FadeLayer>();
+        fade_->setRect(0, 0, ZK3D::kScreenWidth, ZK3D::kScreenHeight);
     }
-    return r.fade.get();
+    return fade_.get();
 }
 
-ZK3D::zkFont* Demo::font() {
-    auto& r = Resources(*this);
+ZK3D::zkFont* SharedResources::font() {
     // Room for 256 characters with the echoes the animated texts draw of each
     // (up to 12 more quads per letter while it arrives).
-    if (!r.font) r.font = ZK3D::zkCreateFont("Font", "data\\bankgothic.vft", "data\\bankgothic.dds", 256 * 13);
-    return r.font.get();
+    if (!font_) font_ = ZK3D::zkCreateFont("Font", "data\\bankgothic.vft", "data\\bankgothic.dds", 256 * 13);
+    return font_.get();
 }
 
-ZK3D::zkText* Demo::text() {
-    auto& r = Resources(*this);
-    if (!r.text) r.text = ZK3D::zkCreateText(font(), 15, 15, nullptr, 1, 1, 1, 1);
-    return r.text.get();
+ZK3D::zkText* SharedResources::text() {
+    if (!text_) text_ = ZK3D::zkCreateText(font(), 15, 15, nullptr, 1, 1, 1, 1);
+    return text_.get();
+}
+
+void SharedResources::release() {
+    // The text draws with the font: it goes first.
+    text_.reset();
+    font_.reset();
+    fade_.reset();
+    flash_.reset();
 }

@@ -36,11 +36,11 @@ class FakeLoading : public LoadingSequence {
 public:
     FakeLoading(int count, int loadFrames, std::vector<std::string>* journal, bool fails = false)
         : count_(count), loadFrames_(loadFrames), journal_(journal), fails_(fails) {}
-    void beginLoading(Demo& demo) override {
+    void beginLoading(DemoHost& demo) override {
         journal_->push_back("begin loading");
         demo.sceneCount = count_;
     }
-    void loadingStep(Demo& demo) override {
+    void loadingStep(DemoHost& demo) override {
         journal_->push_back("loading step");
         if (fails_) {
             demo.loadStatus = Demo::LoadFailed;
@@ -50,7 +50,7 @@ public:
         for (int i = 0; i < count_; ++i) demo.scripts.push_back(std::make_unique<FakeScript>(i, 2, journal_));
         demo.loadStatus = Demo::LoadFinished;
     }
-    void release(Demo&) override { journal_->push_back("release loading"); }
+    void release(DemoHost&) override { journal_->push_back("release loading"); }
 
 private:
     int count_, loadFrames_;
@@ -152,8 +152,8 @@ TEST(DemoDispatcher, MissingOrNullScriptsAreSkippedNotCalled) {
     class ShortLoading : public LoadingSequence {
     public:
         explicit ShortLoading(std::vector<std::string>* j) : journal_(j) {}
-        void beginLoading(Demo&) override {}
-        void loadingStep(Demo& demo) override {
+        void beginLoading(DemoHost&) override {}
+        void loadingStep(DemoHost& demo) override {
             for (int i = 0; i < 4; ++i)
                 demo.scripts.push_back(i == 1 ? nullptr : std::make_unique<FakeScript>(i, 1, journal_));
             demo.loadStatus = Demo::LoadFinished;

@@ -18,9 +18,9 @@ namespace {
 // A loading phase that never ends, so every frame is the same; it notes its release.
 class EndlessLoading : public LoadingSequence {
 public:
-    void beginLoading(Demo&) override {}
-    void loadingStep(Demo&) override {}
-    void release(Demo&) override { released = true; }
+    void beginLoading(DemoHost&) override {}
+    void loadingStep(DemoHost&) override {}
+    void release(DemoHost&) override { released = true; }
     bool released = false;
 };
 

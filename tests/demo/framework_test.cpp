@@ -28,7 +28,7 @@ const ScreenVertex* DrawnVertices(SceneRig& rig) {
 // A script that only exposes the framework's helpers.
 class ProbeScript : public DemoScript {
 public:
-    ProbeScript(ZK3D::Scene* scene, int ordinal) : DemoScript(scene, ordinal) {}
+    ProbeScript(ZK3D::Scene* scene, SceneIndex index) : DemoScript(scene, index) {}
     void load() override {}
     void start() override { beginStart(); }
     void frame() override {}
@@ -141,7 +141,7 @@ TEST(ScriptFramework, KeysSelectTheCameraByNameAndMissingNamesSelectNone) {
     SceneRig rig;
     auto* main = rig.AddCamera("MainCam", "");
     auto* intro = rig.AddCamera("IntroCam1", "");
-    ProbeScript script(rig.scene, 3);
+    ProbeScript script(rig.scene, SceneIndex::Temple);
     script.start();
     const CameraKey keys[] = {{platform::VK_LEFT, "IntroCam1"}, {platform::VK_RIGHT, "NoSuchCam"}};
     platform::SetKeyOverride(platform::VK_LEFT, true);
@@ -157,7 +157,7 @@ TEST(ScriptFramework, KeysSelectTheCameraByNameAndMissingNamesSelectNone) {
 
 TEST(ScriptFramework, AScriptWithoutASceneFinishesAtOnce) {
     testing_support::LogCapture log;
-    ProbeScript script(nullptr, 4);
+    ProbeScript script(nullptr, SceneIndex::Space);
     script.start();
     EXPECT_EQ(script.state(), SceneScript::Finished);
     EXPECT_TRUE(log.has("[Script] Script 4 has no scene : skipped"));

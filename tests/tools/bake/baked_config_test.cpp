@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ini_file.h"
+#include "demo/ini_file.h"
 #include "platform/sound.h"
 #include "tools/zks/zks_reader.h"
 

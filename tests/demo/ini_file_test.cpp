@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/ini_file.h"
+#include "demo/ini_file.h"
 
 namespace fs = std::filesystem;
 

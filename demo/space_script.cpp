@@ -1,24 +1,23 @@
-// Space with four timed credits written over it, and the cloud-covered earth
-// seen through a radial zoom blur that pulses on the beats.
+// Space, with four timed credits written over it in animated text (one at a
+// time, the last one line revealed from its centre), particles and a lens flare.
+// Opens from white and closes through black.
+//
+// Data: the "Space" section of vlm.ini (opening, closing, the credits' moments,
+// texts and places), data/space.pfd, data/cavern.lfd and the shared font.
 #include <cstdio>
 
-#include "app/demo.h"
+#include "demo/demo_host.h"
 #include "demo/overlay_layer.h"
 #include "demo/scripts.h"
 #include "demo/timing.h"
+#include "engine/core/screen.h"
 #include "engine/effects/lens_flare.h"
 #include "engine/effects/particle_system.h"
 #include "engine/effects/zk_font.h"
 #include "engine/effects/zk_text_effect.h"
-#include "engine/render/context.h"
-#include "engine/render/layers.h"
-#include "engine/render/material.h"
 #include "engine/scene/scene.h"
-#include "engine/scene/world.h"
 
 namespace {
-
-// ---------------------------------------------------------------- space
 
 struct Credit {
     float appear = 1, duration = 1, hold = 1;
@@ -26,10 +25,9 @@ struct Credit {
 
 class SpaceScript final : public DemoScript {
 public:
-    SpaceScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 4) {
+    SpaceScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, SceneIndex::Space) {
         const char* s = "Space";
-        config.getFloat(s, "openningduration", openingDuration_, 1.0f);
-        config.getFloat(s, "closingduration", closingDuration_, 1.0f);
+        readOpeningAndClosing(config, s);
         char key[64];
         for (int i = 0; i < 4; ++i) {
             std::snprintf(key, sizeof key, "credits_appear%02d", i + 1);
@@ -57,7 +55,7 @@ public:
             if (flare_) flare_->compile();
         }
         takeSharedLayers();
-        text_ = ZK3D::zkCreateTextEffect(Demo::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
+        text_ = ZK3D::zkCreateTextEffect(DemoHost::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
     }
     void start() override { beginStart(); }
     void frame() override {
@@ -68,8 +66,7 @@ public:
         if (particles_) particles_->SetTime(t);
         drawEffects(particles_, flare_.get());
         const float r = timeLeft();
-        drawOverlay(flash_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
+        drawOpeningAndClosing(t, r, flash_, fade_);
         finishWhenOver(r);
         present();
     }
@@ -91,71 +88,20 @@ private:
         // The last credit is one line revealed from its centre outwards, centred on the screen.
         text_->SetOrder(2);
         const float width = text_->font ? text_->font->TextWidth(lines_[6], {1, 1}) : 0.0f;
-        drawText(text_.get(), 320 - width / 2, upUp_, lines_[6], CreditLevel(t, last.appear, last.duration, last.hold));
+        drawText(text_.get(), ZK3D::kScreenWidth / 2 - width / 2, upUp_, lines_[6],
+                 CreditLevel(t, last.appear, last.duration, last.hold));
     }
 
     ZK3D::ParticleSystem* particles_ = nullptr;  // held by the scene's effect list
     std::unique_ptr<ZK3D::LensFlare> flare_;
     std::unique_ptr<ZK3D::zkTextEffect> text_;
-    float openingDuration_ = 1, closingDuration_ = 1;
     Credit credit_[4];
     char lines_[8][256] = {};
     float upLeft_ = 1, upUp_ = 1, downLeft_ = 1, downUp_ = 1;
-};
-
-// ---------------------------------------------------------------- earth
-
-class SpaceCloudsScript final : public DemoScript {
-public:
-    SpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) : DemoScript(scene, 5), blur_(0.2f, 10) {
-        config.getFloat("Earth", "openningduration", openingDuration_, 1.0f);
-        config.getFloat("Earth", "closingduration", closingDuration_, 1.0f);
-        readFlashList(config, "Earth", "syncfx_flash", "syncfx_flashlength", &beats_);
-    }
-    void load() override {
-        takeSharedLayers();
-        blur_.SetRect(0, 0, 640, 480);
-        blur_.Init();
-        // The clouds are drawn straight away instead of through the back-to-front queue.
-        if (ZK3D::Material* clouds = ZK3D::FindMaterial("Space_Clouds"))
-            clouds->flags = ZK3D::flags::WithBit(clouds->flags, ZK3D::flags::kSorted, false);
-    }
-    void start() override { beginStart(); }
-    void frame() override {
-        const float t = sceneTime();
-        blur_.Begin();
-        clear();
-        drawScene(t);
-        blur_.End();
-        // A beat starts the blur at full strength and a weak flash, both dying away.
-        if (const auto p = beats_.step(t, 1.0f)) {
-            if (ZK3D::Context* c = context(); c && c->device()) {
-                c->device()->BeginScene();
-                blur_.SetFactor(*p);
-                if (flash_) flash_->setLevelAndDraw(0.3f * *p);
-                c->device()->EndScene();
-            }
-        }
-        blur_.Draw();
-        if (flash_) flash_->draw();  // at whatever level it holds
-        const float r = timeLeft();
-        drawOverlay(fade_, timing::LevelBelow(t, openingDuration_));
-        drawOverlay(fade_, timing::LevelBelow(r, closingDuration_));
-        finishWhenOver(r);
-        present();
-    }
-
-private:
-    ZK3D::zkMotionRadialBlurLayer blur_;
-    float openingDuration_ = 1, closingDuration_ = 1;
-    timing::FlashList beats_;
 };
 
 }  // namespace
 
 std::unique_ptr<SceneScript> CreateSpaceScript(ZK3D::Scene* scene, const IniFile& config) {
     return std::make_unique<SpaceScript>(scene, config);
-}
-std::unique_ptr<SceneScript> CreateSpaceCloudsScript(ZK3D::Scene* scene, const IniFile& config) {
-    return std::make_unique<SpaceCloudsScript>(scene, config);
 }

@@ -1,4 +1,4 @@
-#include "app/ini_file.h"
+#include "demo/ini_file.h"
 
 #include <cctype>
 #include <climits>

@@ -1,5 +1,6 @@
 // The interface the frame dispatcher drives: one scene script per scene of the
-// show. The scripts themselves (and the framework they share) live in demo/.
+// show. The framework the scripts share and the scripts themselves live beside
+// it in demo/; the application sees them only through this interface.
 #pragma once
 
 namespace ZK3D {
