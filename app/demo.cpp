@@ -80,18 +80,18 @@ void Demo::frame() {
             }
             break;
         default:
-            if (const int k = RunningScript(frameState); k >= 0) {
+            if (const int current = RunningScript(frameState); current >= 0) {
                 // A missing or finished script hands over to the next; the last one ends the demo.
-                SceneScript* s = script(k);
+                SceneScript* s = script(current);
                 if (s && s->state() == SceneScript::Running)
                     s->frame();
                 else if (frameState == kLastRunning)
                     stop();
                 else
-                    frameState = Starting(k + 1);
-            } else if (const int k = StartingScript(frameState); k >= 0) {
-                frameState = Running(k);
-                if (SceneScript* s = script(k)) s->start();
+                    frameState = Starting(current + 1);
+            } else if (const int starting = StartingScript(frameState); starting >= 0) {
+                frameState = Running(starting);
+                if (SceneScript* s = script(starting)) s->start();
             }
             break;
     }

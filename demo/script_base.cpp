@@ -133,7 +133,7 @@ void DemoScript::drawEffects(ParticleSystem* particles, LensFlare* flare, LensFl
 
 void DemoScript::readFlashList(const IniFile& config, const char* section, const char* listKey,
                                const char* lengthKey, timing::FlashList* flashes) {
-    float times[256];
+    float times[kFloatListCapacity];
     const int count = ReadFloatList(config, section, listKey, times);
     float length = 1.0f;
     config.getFloat(section, lengthKey, length, 1.0f);

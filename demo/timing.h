@@ -11,6 +11,8 @@
 #include <span>
 #include <string>
 
+#include "demo/ini_file.h"
+
 namespace timing {
 
 // The level of a timed overlay: 1 - value / duration while value < duration, where
@@ -37,7 +39,7 @@ public:
     int count() const { return count_; }
 
 private:
-    float times_[256] = {};
+    float times_[kFloatListCapacity] = {};  // as many as a vlm.ini list holds
     int count_ = 0;
     float length_ = 1.0f;
     int index_ = 0;

@@ -13,10 +13,10 @@ constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kRootThree = 1.7320508f;
 }  // namespace
 
-ParticleEmitter::ParticleEmitter(int32_t kind_, const char* name, ParticleSystem* system_, float spread_,
-                                 float rate_, float speed_, float accel_, float lifetime_)
-    : SpecialNode(name), kind(kind_), system(system_), rate(rate_), lifetime(lifetime_), spread(spread_),
-      speed(speed_), accel(accel_) {
+ParticleEmitter::ParticleEmitter(int32_t kindCode, const char* name, ParticleSystem* owner, float spreadDegrees,
+                                 float perSecond, float startSpeed, float acceleration, float life)
+    : SpecialNode(name), kind(kindCode), system(owner), rate(perSecond), lifetime(life), spread(spreadDegrees),
+      speed(startSpeed), accel(acceleration) {
     if (system) {
         texture = system->texture;
         startSize = system->startSize;

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "engine/effects/particle.h"
 #include "engine/scene/gizmo.h"
@@ -75,9 +76,9 @@ protected:
 
 class DirectionEmitter final : public ParticleEmitter {
 public:
-    DirectionEmitter(const char* name, ParticleSystem* system, float spread, float rate, float speed, float accel,
-                     float lifetime)
-        : ParticleEmitter(kDirection, name, system, spread, rate, speed, accel, lifetime) {}
+    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
+    template <class... Args>
+    explicit DirectionEmitter(Args&&... args) : ParticleEmitter(kDirection, std::forward<Args>(args)...) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kVector; }
@@ -86,9 +87,9 @@ public:
 
 class QuadEmitter final : public ParticleEmitter {
 public:
-    QuadEmitter(const char* name, ParticleSystem* system, float spread, float rate, float speed, float accel,
-                float lifetime)
-        : ParticleEmitter(kQuad, name, system, spread, rate, speed, accel, lifetime) {}
+    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
+    template <class... Args>
+    explicit QuadEmitter(Args&&... args) : ParticleEmitter(kQuad, std::forward<Args>(args)...) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kPlane; }
@@ -97,9 +98,9 @@ public:
 
 class BoxEmitter final : public ParticleEmitter {
 public:
-    BoxEmitter(const char* name, ParticleSystem* system, float spread, float rate, float speed, float accel,
-               float lifetime)
-        : ParticleEmitter(kBox, name, system, spread, rate, speed, accel, lifetime) {}
+    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
+    template <class... Args>
+    explicit BoxEmitter(Args&&... args) : ParticleEmitter(kBox, std::forward<Args>(args)...) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kBox; }
@@ -108,9 +109,9 @@ public:
 
 class SphereEmitter final : public ParticleEmitter {
 public:
-    SphereEmitter(const char* name, ParticleSystem* system, float spread, float rate, float speed, float accel,
-                  float lifetime)
-        : ParticleEmitter(kSphere, name, system, spread, rate, speed, accel, lifetime) {}
+    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
+    template <class... Args>
+    explicit SphereEmitter(Args&&... args) : ParticleEmitter(kSphere, std::forward<Args>(args)...) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kSphere; }

@@ -12,9 +12,9 @@ namespace {
 constexpr float kTwoPi = 6.2831855f;
 }
 
-ParticleOperator::ParticleOperator(int32_t kind_, const char* name, float range_, float velocityGain_,
-                                   float accelGain_)
-    : SpecialNode(name), kind(kind_), velocityGain(velocityGain_), accelGain(accelGain_), range(range_) {}
+ParticleOperator::ParticleOperator(int32_t kindCode, const char* name, float reach, float velocityFactor,
+                                   float accelFactor)
+    : SpecialNode(name), kind(kindCode), velocityGain(velocityFactor), accelGain(accelFactor), range(reach) {}
 
 ParticleOperator::~ParticleOperator() = default;
 

@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "engine/effects/particle.h"
 #include "engine/scene/gizmo.h"
@@ -59,8 +60,9 @@ protected:
 
 class ForceOperator final : public ParticleOperator {
 public:
-    ForceOperator(const char* name, float range, float velocityGain, float accelGain)
-        : ParticleOperator(kForce, name, range, velocityGain, accelGain) {}
+    // The base's arguments after the kind: name, range, velocityGain, accelGain.
+    template <class... Args>
+    explicit ForceOperator(Args&&... args) : ParticleOperator(kForce, std::forward<Args>(args)...) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kVector; }
@@ -69,8 +71,9 @@ public:
 
 class AttractorOperator final : public ParticleOperator {
 public:
-    AttractorOperator(const char* name, float range, float velocityGain, float accelGain)
-        : ParticleOperator(kAttractor, name, range, velocityGain, accelGain) {}
+    // The base's arguments after the kind: name, range, velocityGain, accelGain.
+    template <class... Args>
+    explicit AttractorOperator(Args&&... args) : ParticleOperator(kAttractor, std::forward<Args>(args)...) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kSphere; }
@@ -80,8 +83,9 @@ public:
 
 class DeflectorOperator final : public ParticleOperator {
 public:
-    DeflectorOperator(const char* name, float range, float velocityGain, float accelGain)
-        : ParticleOperator(kDeflector, name, range, velocityGain, accelGain) {}
+    // The base's arguments after the kind: name, range, velocityGain, accelGain.
+    template <class... Args>
+    explicit DeflectorOperator(Args&&... args) : ParticleOperator(kDeflector, std::forward<Args>(args)...) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kPlane; }
@@ -92,8 +96,9 @@ public:
 
 class TurbulenceOperator final : public ParticleOperator {
 public:
-    TurbulenceOperator(const char* name, float range, float velocityGain, float accelGain)
-        : ParticleOperator(kTurbulence, name, range, velocityGain, accelGain) {}
+    // The base's arguments after the kind: name, range, velocityGain, accelGain.
+    template <class... Args>
+    explicit TurbulenceOperator(Args&&... args) : ParticleOperator(kTurbulence, std::forward<Args>(args)...) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kSphere; }
@@ -103,8 +108,9 @@ public:
 
 class VortexOperator final : public ParticleOperator {
 public:
-    VortexOperator(const char* name, float range, float velocityGain, float accelGain)
-        : ParticleOperator(kVortex, name, range, velocityGain, accelGain) {}
+    // The base's arguments after the kind: name, range, velocityGain, accelGain.
+    template <class... Args>
+    explicit VortexOperator(Args&&... args) : ParticleOperator(kVortex, std::forward<Args>(args)...) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kVector; }

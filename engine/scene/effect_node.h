@@ -23,8 +23,8 @@ public:
     // Category of lens flares; particle systems leave it 0.
     static constexpr int32_t kLensFlareCategory = 3;
 
-    SpecialNode(const char* name, int32_t category = 0, int32_t enabled = 0, Node* associated = nullptr)
-        : Node(name, ZKNODE_SPECIAL), category(category), enabled(enabled), associatedNode(associated) {}
+    SpecialNode(const char* name, int32_t categoryCode = 0, int32_t enabledFlag = 0, Node* associated = nullptr)
+        : Node(name, ZKNODE_SPECIAL), category(categoryCode), enabled(enabledFlag), associatedNode(associated) {}
     ~SpecialNode() override;
 
     void compile() override {}

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "platform/gl/ffp_glsl.h"
 #include "platform/gl/gl_mapping.h"
@@ -814,8 +815,8 @@ void Device::UploadConstants(Program& p) {
             attenuation[4 * i + 1] = l.dvAttenuation1;
             attenuation[4 * i + 2] = l.dvAttenuation2;
             attenuation[4 * i + 3] = l.dvRange;
-            const float theta = std::clamp(l.dvTheta, 0.0f, 3.14159265f);
-            const float phi = std::clamp(l.dvPhi, theta, 3.14159265f);
+            const float theta = std::clamp(l.dvTheta, 0.0f, std::numbers::pi_v<float>);
+            const float phi = std::clamp(l.dvPhi, theta, std::numbers::pi_v<float>);
             spot[3 * i] = std::cos(theta / 2);
             spot[3 * i + 1] = std::cos(phi / 2);
             spot[3 * i + 2] = l.dvFalloff;
