@@ -2,6 +2,7 @@
 
 #include "engine/render/context.h"
 #include "engine/scene/world.h"
+#include "platform/assert.h"
 
 using namespace ZK3D;
 
@@ -17,6 +18,7 @@ OverlayLayer::OverlayLayer(uint32_t blendMode) {
 
 void OverlayLayer::draw() {
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "an overlay is drawn with no current world or render context");
     if (!context || !context->device()) return;
     IDirect3DDevice7* device = context->device();
     device->SetTexture(0, nullptr);

@@ -3,6 +3,7 @@
 #include "engine/render/context.h"
 #include "engine/render/texture.h"
 #include "engine/scene/world.h"
+#include "platform/assert.h"
 
 using namespace ZK3D;
 
@@ -38,6 +39,7 @@ ScreenQuad::ScreenQuad(Texture* texture, float left, float top, float right, flo
 
 void ScreenQuad::draw() {
     Context* context = CurrentContext();
+    ZK_ASSERT(context, "a screen quad is drawn with no current world or render context");
     if (!context || !context->device()) return;
     IDirect3DDevice7* device = context->device();
     device->BeginScene();

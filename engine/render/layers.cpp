@@ -7,6 +7,7 @@
 
 #include "engine/render/context.h"
 #include "engine/render/render_world.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 
 namespace ZK3D {
@@ -77,6 +78,7 @@ void zkCaptureLayer::InitCapture(uint32_t blendMode) {
 bool zkCaptureLayer::CanCapture() const { return capture_ && capture_->Surface() && CurrentContext(); }
 
 void zkCaptureLayer::Begin() {
+    ZK_ASSERT(!capturing_, "a layer begins capturing again before its last capture ended");
     if (!CanCapture()) return;
     Context& context = *CurrentContext();
     previous_ = context.CurrentSurface();
