@@ -31,7 +31,10 @@ Demo* Demo::current() { return g_current; }
 int Demo::init() {
     char directory[1024];
     if (!getcwd(directory, sizeof directory)) directory[0] = '\0';
-    std::snprintf(configPath, sizeof configPath, "%s/%s", directory, "vlm.ini");
+    // A working directory too long for the path falls back to the relative name,
+    // which names the same file.
+    const int length = std::snprintf(configPath, sizeof configPath, "%s/%s", directory, "vlm.ini");
+    if (length < 0 || size_t(length) >= sizeof configPath) std::snprintf(configPath, sizeof configPath, "vlm.ini");
     config.setPath(configPath);
 
     int fullscreen = 0, software = 0;
