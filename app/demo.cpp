@@ -13,20 +13,19 @@
 #include "platform/window.h"
 
 namespace {
-Demo* g_current = nullptr;
 constexpr int kMixRate = 44100;
 }  // namespace
 
-Demo::Demo() { g_current = this; }
+Demo::Demo() = default;
 
 Demo::~Demo() {
     // Whatever an orderly shutdown did not release (the program was asked to quit
     // at once) goes now, in the order shutdown releases it.
     releaseAll();
-    if (g_current == this) g_current = nullptr;
 }
 
-Demo* Demo::current() { return g_current; }
+// The host's pointer: Demo is the only host there is.
+Demo* Demo::current() { return static_cast<Demo*>(DemoHost::current()); }
 
 int Demo::init() {
     char directory[1024];

@@ -17,7 +17,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <utility>
 
 #include "engine/effects/particle.h"
 #include "engine/scene/gizmo.h"
@@ -76,9 +75,9 @@ protected:
 
 class DirectionEmitter final : public ParticleEmitter {
 public:
-    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
-    template <class... Args>
-    explicit DirectionEmitter(Args&&... args) : ParticleEmitter(kDirection, std::forward<Args>(args)...) {}
+    DirectionEmitter(const char* name, ParticleSystem* owner, float spreadDegrees, float perSecond, float startSpeed,
+                     float acceleration, float life)
+        : ParticleEmitter(kDirection, name, owner, spreadDegrees, perSecond, startSpeed, acceleration, life) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kVector; }
@@ -87,9 +86,9 @@ public:
 
 class QuadEmitter final : public ParticleEmitter {
 public:
-    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
-    template <class... Args>
-    explicit QuadEmitter(Args&&... args) : ParticleEmitter(kQuad, std::forward<Args>(args)...) {}
+    QuadEmitter(const char* name, ParticleSystem* owner, float spreadDegrees, float perSecond, float startSpeed,
+                float acceleration, float life)
+        : ParticleEmitter(kQuad, name, owner, spreadDegrees, perSecond, startSpeed, acceleration, life) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kPlane; }
@@ -98,9 +97,9 @@ public:
 
 class BoxEmitter final : public ParticleEmitter {
 public:
-    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
-    template <class... Args>
-    explicit BoxEmitter(Args&&... args) : ParticleEmitter(kBox, std::forward<Args>(args)...) {}
+    BoxEmitter(const char* name, ParticleSystem* owner, float spreadDegrees, float perSecond, float startSpeed,
+               float acceleration, float life)
+        : ParticleEmitter(kBox, name, owner, spreadDegrees, perSecond, startSpeed, acceleration, life) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kBox; }
@@ -109,9 +108,9 @@ public:
 
 class SphereEmitter final : public ParticleEmitter {
 public:
-    // The base's arguments after the kind: name, system, spread, rate, speed, accel, lifetime.
-    template <class... Args>
-    explicit SphereEmitter(Args&&... args) : ParticleEmitter(kSphere, std::forward<Args>(args)...) {}
+    SphereEmitter(const char* name, ParticleSystem* owner, float spreadDegrees, float perSecond, float startSpeed,
+                  float acceleration, float life)
+        : ParticleEmitter(kSphere, name, owner, spreadDegrees, perSecond, startSpeed, acceleration, life) {}
     bool Prepare() override;
     void InitParticle(Particle& particle, float birth) override;
     int32_t GizmoShape() const override { return Gizmo::kSphere; }

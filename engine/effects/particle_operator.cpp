@@ -12,9 +12,9 @@ namespace {
 constexpr float kTwoPi = 6.2831855f;
 }
 
-ParticleOperator::ParticleOperator(int32_t kindCode, const char* name, float reach, float velocityFactor,
+ParticleOperator::ParticleOperator(int32_t kindCode, const char* name, float rangeFactor, float velocityFactor,
                                    float accelFactor)
-    : SpecialNode(name), kind(kindCode), velocityGain(velocityFactor), accelGain(accelFactor), range(reach) {}
+    : SpecialNode(name), kind(kindCode), velocityGain(velocityFactor), accelGain(accelFactor), range(rangeFactor) {}
 
 ParticleOperator::~ParticleOperator() = default;
 

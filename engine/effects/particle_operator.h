@@ -19,7 +19,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <utility>
 
 #include "engine/effects/particle.h"
 #include "engine/scene/gizmo.h"
@@ -60,9 +59,8 @@ protected:
 
 class ForceOperator final : public ParticleOperator {
 public:
-    // The base's arguments after the kind: name, range, velocityGain, accelGain.
-    template <class... Args>
-    explicit ForceOperator(Args&&... args) : ParticleOperator(kForce, std::forward<Args>(args)...) {}
+    ForceOperator(const char* name, float rangeFactor, float velocityFactor, float accelFactor)
+        : ParticleOperator(kForce, name, rangeFactor, velocityFactor, accelFactor) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kVector; }
@@ -71,9 +69,8 @@ public:
 
 class AttractorOperator final : public ParticleOperator {
 public:
-    // The base's arguments after the kind: name, range, velocityGain, accelGain.
-    template <class... Args>
-    explicit AttractorOperator(Args&&... args) : ParticleOperator(kAttractor, std::forward<Args>(args)...) {}
+    AttractorOperator(const char* name, float rangeFactor, float velocityFactor, float accelFactor)
+        : ParticleOperator(kAttractor, name, rangeFactor, velocityFactor, accelFactor) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kSphere; }
@@ -83,9 +80,8 @@ public:
 
 class DeflectorOperator final : public ParticleOperator {
 public:
-    // The base's arguments after the kind: name, range, velocityGain, accelGain.
-    template <class... Args>
-    explicit DeflectorOperator(Args&&... args) : ParticleOperator(kDeflector, std::forward<Args>(args)...) {}
+    DeflectorOperator(const char* name, float rangeFactor, float velocityFactor, float accelFactor)
+        : ParticleOperator(kDeflector, name, rangeFactor, velocityFactor, accelFactor) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kPlane; }
@@ -96,9 +92,8 @@ public:
 
 class TurbulenceOperator final : public ParticleOperator {
 public:
-    // The base's arguments after the kind: name, range, velocityGain, accelGain.
-    template <class... Args>
-    explicit TurbulenceOperator(Args&&... args) : ParticleOperator(kTurbulence, std::forward<Args>(args)...) {}
+    TurbulenceOperator(const char* name, float rangeFactor, float velocityFactor, float accelFactor)
+        : ParticleOperator(kTurbulence, name, rangeFactor, velocityFactor, accelFactor) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kSphere; }
@@ -108,9 +103,8 @@ public:
 
 class VortexOperator final : public ParticleOperator {
 public:
-    // The base's arguments after the kind: name, range, velocityGain, accelGain.
-    template <class... Args>
-    explicit VortexOperator(Args&&... args) : ParticleOperator(kVortex, std::forward<Args>(args)...) {}
+    VortexOperator(const char* name, float rangeFactor, float velocityFactor, float accelFactor)
+        : ParticleOperator(kVortex, name, rangeFactor, velocityFactor, accelFactor) {}
     void Apply(float dt, Particle& particle) override;
     bool Prepare() override;
     int32_t GizmoShape() const override { return Gizmo::kVector; }

@@ -26,14 +26,12 @@ void Camera::render(HierarchyNode* node, HierarchyNode* /*target*/) {
     if (HierarchyNode* aim = node->target) {
         const float roll = node->animation ? node->animation->roll : 0.0f;
         const Vector3 up = TransformPoint({0, 0, 1}, MatrixRotationY(-roll));
-        const Vector3 eye = node->Translation(), at = aim->Translation();
-        view = MatrixLookAt(eye, at, up);
+        view = MatrixLookAt(node->Translation(), aim->Translation(), up);
         if (context) context->SetViewMatrix(view);
         // Looking straight along the up axis (or at its own place) leaves the view
-        // without a side axis: the frame shows nothing. Say so once, so the person
-        // who made the scene learns why.
-        const Vector3 side = Normalize(Cross(Normalize(at - eye), up));
-        if (Dot(side, side) == 0 && !reportedBlind_) {
+        // without a side axis (its first column): the frame shows nothing. Say so
+        // once, so the person who made the scene learns why.
+        if (!reportedBlind_ && view(0, 0) == 0 && view(1, 0) == 0 && view(2, 0) == 0) {
             reportedBlind_ = true;
             LogMessage("[C] \"%s\" looks along its up axis : it sees nothing", name());
         }
