@@ -40,6 +40,7 @@ struct FileCloser {
 
 int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer) {
     using Clock = std::chrono::steady_clock;
+    if (observer) observer->beforeFirstFrame(demo);
     while (demo.isRunning()) {
         platform::Event event;
         if (window && window->PollEvent(&event)) {

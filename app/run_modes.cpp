@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/demo.h"
+#include "engine/core/screen.h"
 #include "engine/render/context.h"
 #include "platform/frame_capture.h"
 #include "platform/sound.h"
@@ -53,13 +54,23 @@ bool CaptureObserver::finish(Demo& demo) {
 
 // ---------------------------------------------------------------- benchmark
 
+void BenchmarkObserver::beforeFirstFrame(Demo& demo) {
+    if (!demo.context) return;
+    floorMs_ = ZK3D::MeasureFillFloor(*demo.context);
+    meter_ = std::make_unique<ZK3D::FrameCostMeter>(*demo.context);
+    fragmentCounter_ = meter_->counter();
+}
+
 void BenchmarkObserver::afterFrame(Demo& demo, double seconds) {
-    parts_[size_t(ShowPart(demo.frameState))].push_back(seconds * 1000.0);
+    const size_t part = size_t(ShowPart(demo.frameState));
+    parts_[part].push_back(seconds * 1000.0);
+    if (meter_) counters_[part] += meter_->Take();
     total_ += seconds;
 }
 
 bool BenchmarkObserver::finish(Demo&) {
     std::fputs(table().c_str(), stdout);
+    meter_.reset();
     return true;
 }
 
@@ -67,19 +78,15 @@ std::string BenchmarkObserver::table() const {
     static const char* const kNames[] = {"loading", "jungle",  "cavern",   "forest",   "lake",     "temple",
                                          "space",   "earth",   "computer", "t-rex",    "greetings"};
     static_assert(std::size(kNames) == kDemoSceneCount + 1);
-    std::string out = "part        frames   median ms   p95 ms\n";
-    char line[128];
+    std::string out = ZK3D::FrameCostFloorLine(floorMs_, fragmentCounter_) + ZK3D::FrameCostHeader();
     size_t frames = 0;
     for (size_t p = 0; p < parts_.size(); ++p) {
-        std::vector<double> t = parts_[p];
-        if (t.empty()) continue;
-        frames += t.size();
-        std::sort(t.begin(), t.end());
-        const double median = t[t.size() / 2];
-        const double p95 = t[std::min(t.size() - 1, size_t(double(t.size()) * 0.95))];
-        std::snprintf(line, sizeof line, "%-10s %7zu %11.2f %8.2f\n", kNames[p], t.size(), median, p95);
-        out += line;
+        if (parts_[p].empty()) continue;
+        frames += parts_[p].size();
+        out += ZK3D::FrameCostRow(kNames[p], parts_[p], counters_[p], floorMs_, ZK3D::kScreenWidth,
+                                  ZK3D::kScreenHeight);
     }
+    char line[128];
     std::snprintf(line, sizeof line, "total      %7zu frames in %.1f s\n", frames, total_);
     out += line;
     return out;

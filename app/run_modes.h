@@ -4,16 +4,20 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "demo/scene_index.h"
+#include "engine/render/frame_cost.h"
 
 class Demo;
 
 class FrameObserver {
 public:
     virtual ~FrameObserver() = default;
+    // Once the device is up, before the first frame.
+    virtual void beforeFirstFrame(Demo&) {}
     // After every frame of the main loop.
     virtual void afterFrame(Demo& demo, double seconds) = 0;
     // After the loop has ended (before shutdown); false when the run failed.
@@ -38,18 +42,27 @@ private:
     bool failed_ = false;
 };
 
-// Frame times per part of the show (loading, then each script), and the table.
+// Frame times and device counters per part of the show (loading, then each
+// script), measured against the fill-rate floor, and the table.
 class BenchmarkObserver final : public FrameObserver {
 public:
+    // Measures the fill-rate floor and starts counting.
+    void beforeFirstFrame(Demo& demo) override;
     void afterFrame(Demo& demo, double seconds) override;
     bool finish(Demo& demo) override;
-    // The table: one row per part with frames, median and 95th percentile in ms.
+    // The table: the floor, then one row per part with frames, median and 95th
+    // percentile in ms, the median in floors, and the device counters per frame.
     std::string table() const;
     const std::vector<double>& times(int part) const { return parts_[size_t(part)]; }
+    const ZK3D::FrameCounters& counters(int part) const { return counters_[size_t(part)]; }
 
     static constexpr int kLoading = 0;  // part 0: loading; part k + 1: script k
 private:
     std::vector<std::vector<double>> parts_ = std::vector<std::vector<double>>(kDemoSceneCount + 1);
+    std::vector<ZK3D::FrameCounters> counters_ = std::vector<ZK3D::FrameCounters>(kDemoSceneCount + 1);
+    std::unique_ptr<ZK3D::FrameCostMeter> meter_;
+    platform::FragmentCounter fragmentCounter_ = platform::FragmentCounter::kNone;
+    double floorMs_ = 0;
     double total_ = 0;
 };
 

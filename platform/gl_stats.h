@@ -15,8 +15,17 @@
 
 namespace platform {
 
+// How fragments are counted when counting is on: the fragment-shader invocations
+// of the pipeline-statistics query (every fragment rasterised, whatever its depth
+// test does), or, where the driver lacks it, the samples that passed.
+enum class FragmentCounter { kNone, kShaderInvocations, kSamplesPassed };
+
 struct GlStats {
     uint64_t drawCalls = 0;          // GL draw calls issued
+    uint64_t triangles = 0;          // triangles those draws submitted (lists, strips and fans)
+    uint64_t fragments = 0;          // fragments counted while counting was on (see CountGlFragments)
+    uint64_t textureBinds = 0;       // texture bindings changed
+    uint64_t programSwitches = 0;    // shader programs changed
     uint64_t stateChanges = 0;       // GL state calls issued (enables, blend / depth / cull settings, bindings)
     uint64_t uniformUploads = 0;     // groups of shader constants sent
     uint64_t shaderCacheMisses = 0;  // pipelines whose shaders had to be generated and compiled
@@ -29,6 +38,12 @@ struct GlStats {
 // any other device.
 bool GetGlStats(IDirect3DDevice7* device, GlStats* stats);
 void ResetGlStats(IDirect3DDevice7* device);
+
+// Starts (on) or stops counting the fragments every frame shades, with a GL
+// query around each frame's draws; results arrive in GlStats::fragments once
+// the driver has them (at the latest a few frames later). Returns how they are
+// counted; kNone for any other device.
+FragmentCounter CountGlFragments(IDirect3DDevice7* device, bool on);
 
 // Makes the GL device report the D3DPTEXTURECAPS_POW2 and / or SQUAREONLY bits
 // of textureCaps (0 lifts them again), so texture creation sizes as it would

@@ -315,6 +315,7 @@ IDirectDrawSurface7* Context::GetBackBuffer(DWORD index) {
 
 HRESULT Context::UpdateFrame(DWORD flags) {
     if (!device_ || !MakeCurrent()) return D3DXERR_BADD3DXCONTEXT;
+    device_->FinishFrameCounting();  // the present is not the frame's work
     if (sdlContext_) {
         auto* window = static_cast<SDL_Window*>(sdlWindow_);
         // Asked every frame: the window can change size, or go full screen, at any time.
@@ -394,6 +395,11 @@ bool GetGlStats(IDirect3DDevice7* device, GlStats* stats) {
 
 void ResetGlStats(IDirect3DDevice7* device) {
     if (gl::Device* d = gl::AsDevice(device)) d->ResetStats();
+}
+
+FragmentCounter CountGlFragments(IDirect3DDevice7* device, bool on) {
+    gl::Device* d = gl::AsDevice(device);
+    return d ? d->CountFragments(on) : FragmentCounter::kNone;
 }
 
 bool SetGlTextureRestrictions(IDirect3DDevice7* device, DWORD textureCaps) {

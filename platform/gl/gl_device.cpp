@@ -126,6 +126,10 @@ bool Device::Initialize(std::string* error) {
     if (maxTexture > 0) maxTextureSide_ = DWORD(std::min(maxTexture, kMaxSurfaceSide));
     // The platform has no gamma-correct path, flat shading takes the first
     // vertex's colours, and CULLMODE culls back faces of the front-face setting.
+    if (epoxy_has_gl_extension("GL_ARB_pipeline_statistics_query"))
+        fragmentQuery_ = GL_FRAGMENT_SHADER_INVOCATIONS_ARB;
+    else
+        fragmentQuery_ = GL_SAMPLES_PASSED;
     glDisable(GL_FRAMEBUFFER_SRGB);
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
     glCullFace(GL_BACK);
@@ -137,13 +141,60 @@ bool Device::Initialize(std::string* error) {
 GlStats Device::Stats() const {
     GlStats s = stats_;
     s.stateChanges = cache_.changes + attributeChanges_;
+    s.textureBinds = cache_.textureBinds;
+    s.programSwitches = cache_.programSwitches;
     return s;
 }
 
 void Device::ResetStats() {
     stats_ = GlStats{};
-    cache_.changes = 0;
+    cache_.changes = cache_.textureBinds = cache_.programSwitches = 0;
     attributeChanges_ = 0;
+}
+
+FragmentCounter Device::CountFragments(bool on) {
+    countFragments_ = on && fragmentQuery_ != 0;
+    if (!fragmentQuery_) return FragmentCounter::kNone;
+    return fragmentQuery_ == GL_SAMPLES_PASSED ? FragmentCounter::kSamplesPassed : FragmentCounter::kShaderInvocations;
+}
+
+void Device::BeginFrameCounting() {
+    if (!countFragments_ || activeQuery_) return;
+    if (freeQueries_.empty()) {
+        GLuint query = 0;
+        glGenQueries(1, &query);
+        if (!query) return;
+        freeQueries_.push_back(query);
+    }
+    activeQuery_ = freeQueries_.back();
+    freeQueries_.pop_back();
+    glBeginQuery(fragmentQuery_, activeQuery_);
+}
+
+void Device::FinishFrameCounting() {
+    if (!Ready()) return;
+    if (activeQuery_) {
+        glEndQuery(fragmentQuery_);
+        pendingQueries_.push_back(activeQuery_);
+        activeQuery_ = 0;
+    }
+    // A driver that never reports on its own is not allowed to pile queries up.
+    CollectQueries(pendingQueries_.size() > 4);
+}
+
+void Device::CollectQueries(bool wait) {
+    size_t done = 0;
+    for (; done < pendingQueries_.size(); ++done) {
+        const GLuint query = pendingQueries_[done];
+        GLuint available = GL_FALSE;
+        if (!(wait && done == 0)) glGetQueryObjectuiv(query, GL_QUERY_RESULT_AVAILABLE, &available);
+        if (!available && !(wait && done == 0)) break;
+        GLuint64 count = 0;
+        glGetQueryObjectui64v(query, GL_QUERY_RESULT, &count);
+        stats_.fragments += count;
+        freeQueries_.push_back(query);
+    }
+    pendingQueries_.erase(pendingQueries_.begin(), pendingQueries_.begin() + ptrdiff_t(done));
 }
 
 void Device::Shutdown(bool glCurrent) {
@@ -160,6 +211,15 @@ void Device::Shutdown(bool glCurrent) {
         programs_.clear();
         return;
     }
+    if (activeQuery_) {
+        glEndQuery(fragmentQuery_);
+        freeQueries_.push_back(activeQuery_);
+        activeQuery_ = 0;
+    }
+    freeQueries_.insert(freeQueries_.end(), pendingQueries_.begin(), pendingQueries_.end());
+    pendingQueries_.clear();
+    if (!freeQueries_.empty()) glDeleteQueries(GLsizei(freeQueries_.size()), freeQueries_.data());
+    freeQueries_.clear();
     for (auto& entry : programs_)
         if (entry.second && entry.second->id) glDeleteProgram(entry.second->id);
     programs_.clear();
@@ -188,6 +248,7 @@ void Device::DrainRetired() {
 void Device::EndFrame() {
     if (!Ready()) return;
     DrainRetired();
+    CollectQueries(false);
     ++stats_.frames;
 }
 
@@ -547,6 +608,11 @@ HRESULT Device::DrawCommon(D3DPRIMITIVETYPE type, DWORD fvf, const FvfLayout& la
     else
         glDrawArrays(mode, first, GLsizei(vertexCount));
     ++stats_.drawCalls;
+    const DWORD count = indices ? indexCount : vertexCount;
+    if (type == D3DPT_TRIANGLELIST)
+        stats_.triangles += count / 3;
+    else if ((type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN) && count >= 3)
+        stats_.triangles += count - 2;
     CheckGl("a draw");
     target_->MarkDrawn();
     return D3D_OK;
@@ -584,6 +650,7 @@ uint32_t Device::BoundTextureMask() const {
 
 bool Device::Prepare(const FvfLayout& layout, DWORD fvf, GLuint vertexBuffer) {
     DrainRetired();
+    BeginFrameCounting();
     ApplyTarget();
     ApplyRenderStates(layout.pretransformed);
     const uint32_t bound = BoundTextureMask();

@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/gl/ffp_state.h"
 #include "platform/gl/gl_resources.h"
@@ -51,6 +52,11 @@ public:
 
     GlStats Stats() const;
     void ResetStats();
+    // Fragment counting (see CountGlFragments): a query begins with a frame's
+    // first draw and ends at FinishFrameCounting, which the context calls before
+    // presenting; results are collected as the driver delivers them.
+    FragmentCounter CountFragments(bool on);
+    void FinishFrameCounting();
     const std::string& Renderer() const { return renderer_; }
     // For creating resources on the device's behalf (texture loading).
     const std::shared_ptr<ResourceHub>& Hub() const { return hub_; }
@@ -130,6 +136,10 @@ private:
     HRESULT DrawCommon(D3DPRIMITIVETYPE type, DWORD fvf, const FvfLayout& layout, GLuint buffer, GLint first,
                        DWORD vertexCount, const WORD* indices, DWORD indexCount);
     uint32_t BoundTextureMask() const;
+    void BeginFrameCounting();
+    // Adds the results of finished queries to the stats, oldest first; with wait,
+    // blocks for the oldest one.
+    void CollectQueries(bool wait);
 
     std::shared_ptr<ResourceHub> hub_;
     std::function<bool()> makeCurrent_;
@@ -159,6 +169,11 @@ private:
     uint32_t keyTextures_ = 0;
     Program* program_ = nullptr;
     uint32_t versions_[kGroupCount] = {1, 1, 1, 1, 1, 1, 1, 1};
+
+    GLenum fragmentQuery_ = 0;  // query target counting fragments; 0 without one
+    bool countFragments_ = false;
+    GLuint activeQuery_ = 0;
+    std::vector<GLuint> pendingQueries_, freeQueries_;
 
     GLuint attribBuffer_ = 0;
     DWORD attribFvf_ = 0;

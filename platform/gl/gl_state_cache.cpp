@@ -132,6 +132,7 @@ void GlStateCache::UseProgram(GLuint program) {
     program_ = program;
     glUseProgram(program);
     ++changes;
+    ++programSwitches;
 }
 
 void GlStateCache::BindDrawFramebuffer(GLuint framebuffer) {
@@ -154,6 +155,7 @@ void GlStateCache::BindTexture(int unit, GLuint texture) {
     textures_[unit] = texture;
     glBindTexture(GL_TEXTURE_2D, texture);
     ++changes;
+    ++textureBinds;
 }
 
 void GlStateCache::BindSampler(int unit, GLuint sampler) {

@@ -48,7 +48,9 @@ public:
         if (framebuffer && drawFramebuffer_ == framebuffer) drawFramebuffer_ = ~0u;
     }
 
-    uint64_t changes = 0;  // GL state calls issued
+    uint64_t changes = 0;          // GL state calls issued
+    uint64_t textureBinds = 0;     // of those, texture bindings
+    uint64_t programSwitches = 0;  // of those, program changes
 
 private:
     static constexpr int kCaps = 6;

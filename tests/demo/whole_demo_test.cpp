@@ -93,6 +93,9 @@ TEST_F(WholeDemo, PlaysEveryScriptInOrderAndEndsByItself) {
     }
     // The cavern also plays its two forest interludes.
     EXPECT_GT(frames.at("cavern"), frames.at("jungle"));
+    // The table measures against the fill-rate floor and counts what frames cost.
+    EXPECT_NE(run.out.find("fill-rate floor "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("draws  triangles  fragments  overdraw"), std::string::npos) << run.out;
     const std::string log = ReadAll(dir_ / "log.txt");
     EXPECT_NE(log.find("[Load] Scene is Animated"), std::string::npos);
     EXPECT_EQ(log.find("Error"), std::string::npos);

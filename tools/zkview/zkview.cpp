@@ -1,22 +1,30 @@
 // zkview: looks at a ZKS scene file through its cameras.
 //
-//   zkview FILE.zks [--camera NAME] [--time SECONDS] [--capture OUT.png] [--headless] [--software] [-v]
+//   zkview FILE.zks [--camera NAME] [--time SECONDS] [--capture OUT.png] [--headless] [--stats]
+//                   [--software] [-v]
 //
 // In a 640 x 480 window: Left and Right switch to the previous and next camera,
 // Up plays or pauses the animation, Down goes back to its start, Escape or
 // closing the window quits. --capture (or --headless) draws one frame at
 // --time without a window; --capture writes it, read back from the back buffer,
-// as a PNG. Image files the scene names are read relative to the current
+// as a PNG. --stats draws, without a window, 120 frames spread from --time to
+// the end of the animation and prints what they cost the device: frame times
+// against the fill-rate floor, draw calls, triangles, fragments shaded and
+// overdraw, texture binds and program switches. Image files the scene names are read relative to the current
 // directory. Errors go to stderr; -v adds every report.
 //
 // Not here: editing or saving scenes (the ZKS writer in tools/zks does that).
+#include <algorithm>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/render/context.h"
+#include "engine/render/frame_cost.h"
 #include "engine/render/mode_selection.h"
 #include "platform/report.h"
 #include "platform/window.h"
@@ -37,7 +45,7 @@ const char* Sink(int level, int32_t, const char* format, va_list* args) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: zkview FILE.zks [--camera NAME] [--time SECONDS] [--capture OUT.png] [--headless] "
-                 "[--software] [-v]\n");
+                 "[--stats] [--software] [-v]\n");
     return 2;
 }
 
@@ -45,6 +53,7 @@ struct Options {
     std::string file, camera, capture;
     float time = 0;
     bool headless = false;
+    bool stats = false;
     bool software = false;
 };
 
@@ -62,6 +71,9 @@ bool Parse(int argc, char** argv, Options* o) {
             o->capture = argv[++i];
             o->headless = true;
         } else if (arg == "--headless") {
+            o->headless = true;
+        } else if (arg == "--stats") {
+            o->stats = true;
             o->headless = true;
         } else if (arg == "--software") {
             o->software = true;
@@ -110,6 +122,31 @@ void RunWindow(zkview::Viewer& viewer, ZK3D::Context& context, platform::Window&
     }
 }
 
+// Prints the cost table of frames spread over the rest of the animation.
+void PrintStats(zkview::Viewer& viewer, ZK3D::Context& context) {
+    constexpr int kFrames = 120;
+    const double floorMs = ZK3D::MeasureFillFloor(context);
+    ZK3D::FrameCostMeter meter(context);
+    const float from = viewer.Seconds();
+    const float step = std::max(0.0f, viewer.Duration() - from) / kFrames;
+    viewer.Render();  // sets the camera up for the culling of the first timed frame
+    context.Present();
+    meter.Take();
+    std::vector<double> times;
+    ZK3D::FrameCounters sum;
+    for (int i = 0; i < kFrames; ++i) {
+        viewer.SetSeconds(from + step * static_cast<float>(i));
+        const auto begin = std::chrono::steady_clock::now();
+        viewer.Render();
+        context.Present();
+        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
+        sum += meter.Take();
+    }
+    viewer.SetSeconds(from);
+    std::printf("%s%s%s", ZK3D::FrameCostFloorLine(floorMs, meter.counter()).c_str(), ZK3D::FrameCostHeader().c_str(),
+                ZK3D::FrameCostRow("scene", times, sum, floorMs, context.width(), context.height()).c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +188,8 @@ int main(int argc, char** argv) {
             if (viewer.CameraCount() == 0) std::fprintf(stderr, "zkview: the scene has no camera\n");
             if (window) {
                 RunWindow(viewer, *context, *window);
+            } else if (options.stats) {
+                PrintStats(viewer, *context);
             } else {
                 // Culling spheres are tested against the view of the frame before
                 // (the camera sets its view later in the frame), so the first frame

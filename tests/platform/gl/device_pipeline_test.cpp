@@ -4,6 +4,7 @@
 // redundant state.
 #include <cmath>
 
+#include "platform/gl/pixel_format.h"
 #include "platform/gl_stats.h"
 #include "tests/platform/gl/gl_fixture.h"
 
@@ -352,6 +353,42 @@ TEST_F(Pipeline, RedundantStateCostsNoGlCallsAndWarmPipelinesNoShaders) {
     ASSERT_TRUE(platform::GetGlStats(device_, &after));
     EXPECT_EQ(after.shaderCacheMisses, before.shaderCacheMisses);
     EXPECT_GT(after.uniformUploads, before.uniformUploads);
+}
+
+TEST_F(Pipeline, FrameCountersCountTrianglesBindsProgramsAndShadedFragments) {
+    UseTarget(64, 64, false);
+    Unlit();
+    const platform::FragmentCounter how = platform::CountGlFragments(device_, true);
+    ASSERT_NE(how, platform::FragmentCounter::kNone);
+    const DDPIXELFORMAT argb = platform::gl::PixelFormatOf(platform::gl::Format::A8R8G8B8);
+    IDirectDrawSurface7* a = MakeTexture(4, 4, 0, &argb, std::vector<uint32_t>(16, 0xFFFF0000));
+    IDirectDrawSurface7* b = MakeTexture(4, 4, 0, &argb, std::vector<uint32_t>(16, 0xFF00FF00));
+    context_->UpdateFrame(0);
+    platform::GlStats before{}, after{};
+    ASSERT_TRUE(platform::GetGlStats(device_, &before));
+    device_->SetTexture(0, a);
+    Quad(0, 0, 64, 64, 0xFFFFFFFF);  // a strip: 2 triangles over the whole target
+    device_->SetTexture(0, b);
+    TLVertex v[5] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0, 0}, {1, 0, 0.5f, 1, 0xFFFFFFFF, 0, 1, 0},
+                     {1, 1, 0.5f, 1, 0xFFFFFFFF, 0, 1, 1}, {0, 1, 0.5f, 1, 0xFFFFFFFF, 0, 0, 1},
+                     {0, 2, 0.5f, 1, 0xFFFFFFFF, 0, 0, 1}};
+    WORD list[6] = {0, 1, 2, 0, 2, 3};
+    device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, D3DFVF_TLVERTEX, v, 4, list, 6, 0);  // 2 more
+    device_->SetTexture(0, nullptr);
+    device_->DrawPrimitive(D3DPT_TRIANGLEFAN, D3DFVF_TLVERTEX, v, 5, 0);                 // 3 more, untextured
+    device_->DrawPrimitive(D3DPT_LINELIST, D3DFVF_TLVERTEX, v, 4, 0);                    // none
+    context_->UpdateFrame(0);
+    ASSERT_TRUE(platform::GetGlStats(device_, &after));
+    platform::CountGlFragments(device_, false);
+    EXPECT_EQ(after.drawCalls - before.drawCalls, 4u);
+    EXPECT_EQ(after.triangles - before.triangles, 7u);
+    EXPECT_GE(after.textureBinds - before.textureBinds, 2u);
+    EXPECT_GE(after.programSwitches - before.programSwitches, 1u);
+    // The full-target quad alone is 4096 fragments; a rasteriser may count the
+    // whole pixel blocks it shades along the diagonal twice.
+    const uint64_t fragments = after.fragments - before.fragments;
+    EXPECT_GE(fragments, 4096u);
+    EXPECT_LE(fragments, 4096u * 5 / 4);
 }
 
 TEST_F(Pipeline, InvalidDrawsFailWithoutDrawing) {

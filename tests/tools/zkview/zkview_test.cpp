@@ -8,7 +8,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "engine/render/mode_selection.h"
@@ -194,4 +196,23 @@ TEST_F(ViewerGL, CommandLineCapturesHeadlessAndFailsClearly) {
     EXPECT_EQ(run((dir_ / "none.zks").string() + " --headless"), 1);
     EXPECT_EQ(run("--time"), 2);
     EXPECT_EQ(run(file_ + " --time soon --headless"), 2);
+
+    // --stats: the floor, then one row of frames, times and per-frame counters.
+    const std::string stats = (dir_ / "stats.txt").string();
+    EXPECT_EQ(run(file_ + " --camera Front --stats > " + stats), 0);
+    std::ifstream in(stats);
+    std::string floorLine, header, row;
+    std::getline(in, floorLine);
+    std::getline(in, header);
+    std::getline(in, row);
+    EXPECT_EQ(floorLine.rfind("fill-rate floor ", 0), 0u) << floorLine;
+    std::istringstream words(row);
+    std::string name;
+    double frames = 0, median = 0, p95 = 0, floors = 0, draws = 0, triangles = 0, fragments = 0;  // means per frame
+    ASSERT_TRUE(words >> name >> frames >> median >> p95 >> floors >> draws >> triangles >> fragments) << row;
+    EXPECT_EQ(name, "scene");
+    EXPECT_EQ(frames, 120);
+    EXPECT_GT(median, 0);
+    EXPECT_GT(draws, 0);  // the square slides out of view: not in every frame
+    EXPECT_GT(fragments, 0);
 }
