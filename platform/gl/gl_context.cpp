@@ -19,6 +19,15 @@ namespace platform::gl {
 
 namespace {
 
+// Whether the current context renders on the CPU.
+bool IsSoftwareRenderer() {
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!renderer) return false;
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"})
+        if (std::strstr(renderer, name)) return true;
+    return false;
+}
+
 constexpr DWORD kDefaultWidth = 640;
 constexpr DWORD kDefaultHeight = 480;
 constexpr DWORD kMaxContextSide = 8192;
@@ -156,7 +165,9 @@ HRESULT Context::Create(DWORD deviceIndex, DWORD flags, HWND window, DWORD width
     Context* self = &c;
     c.hub_ = std::make_shared<ResourceHub>(std::this_thread::get_id());
     c.hub_->SetMakeCurrent([self] { return self->MakeCurrent(); });
-    c.hub_->s3tc = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
+    // A software rasteriser decodes DXT blocks on every sample, several times
+    // slower than plain 8-bit texels: there they are decoded once, at upload.
+    c.hub_->s3tc = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc") && !IsSoftwareRenderer();
     c.backBuffer_ = Surface::CreateInternal(c.hub_, SurfaceKind::RenderTarget, Format::X8R8G8B8,
                                             DDSCAPS_BACKBUFFER | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM,
                                             int(width), int(height));

@@ -61,7 +61,8 @@ public:
     // GL thread: makes the owning context current; false once it is gone.
     bool MakeCurrent();
 
-    // Whether the S3TC extension can take DXT blocks as they are.
+    // Whether DXT blocks go to GL as they are (the S3TC extension is there and
+    // the renderer samples them fast); otherwise they are decoded at upload.
     std::atomic<bool> s3tc{false};
 
 private:
