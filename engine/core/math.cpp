@@ -244,4 +244,27 @@ Quaternion Slerp(Quaternion q1, Quaternion q2, float t) {
     return {k1 * q1.x + k2 * q2.x, k1 * q1.y + k2 * q2.y, k1 * q1.z + k2 * q2.z, k1 * q1.w + k2 * q2.w};
 }
 
+bool SphereOutsideClip(const Matrix& m, Vector3 c, float radius, float margin) {
+    // Clip coordinates are p x m: each plane is a combination of m's columns.
+    const auto column = [&m](int j) { return Vector4{m(0, j), m(1, j), m(2, j), m(3, j)}; };
+    const Vector4 x = column(0), y = column(1), z = column(2), w = column(3);
+    const float widen = 1.0f + margin;
+    const Vector4 planes[6] = {
+        {w.x * widen + x.x, w.y * widen + x.y, w.z * widen + x.z, w.w * widen + x.w},  // left
+        {w.x * widen - x.x, w.y * widen - x.y, w.z * widen - x.z, w.w * widen - x.w},  // right
+        {w.x * widen + y.x, w.y * widen + y.y, w.z * widen + y.z, w.w * widen + y.w},  // bottom
+        {w.x * widen - y.x, w.y * widen - y.y, w.z * widen - y.z, w.w * widen - y.w},  // top
+        z,                                                                              // near
+        {w.x - z.x, w.y - z.y, w.z - z.z, w.w - z.w},                                   // far
+    };
+    for (const Vector4& p : planes) {
+        const float length = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+        if (!(length > 0.0f) || !std::isfinite(length)) continue;
+        const float distance = (p.x * c.x + p.y * c.y + p.z * c.z + p.w) / length;
+        // A little slack for rounding: only spheres clearly outside are culled.
+        if (distance < -(radius * 1.0001f + 1e-5f)) return true;
+    }
+    return false;
+}
+
 }  // namespace ZK3D

@@ -74,6 +74,13 @@ Vector3 TransformPoint(Vector3 p, const Matrix& m);
 Vector3 TransformVector(Vector3 v, const Matrix& m);
 
 // ---- Matrix ----
+// True when the sphere (in the space objectToClip starts from) lies wholly outside
+// one of the clip volume's planes (-w <= x, y <= w, 0 <= z <= w) widened by
+// margin times w on the x and y sides, so that nothing inside can reach a pixel.
+// Works for any affine placement and projection: the test is done in the
+// sphere's own space. A plane that degenerates to nothing never culls.
+bool SphereOutsideClip(const Matrix& objectToClip, Vector3 centre, float radius, float margin);
+
 Matrix MatrixIdentity();
 Matrix MatrixFromValues(const float values[16]);
 Matrix operator+(const Matrix& a, const Matrix& b);

@@ -3,6 +3,7 @@
 #include "engine/render/mesh.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -22,6 +23,10 @@ Matrix FromD3D(const D3DMATRIX& d) {
     std::memcpy(m.m, &d, sizeof m.m);
     return m;
 }
+
+// How far past the screen's sides (in screens) a sphere must lie to be culled:
+// enough for the device's half-pixel offset at any target size.
+constexpr float kCullMargin = 0.01f;
 
 }  // namespace
 
@@ -63,6 +68,22 @@ void Mesh::CreateBuffers(int vertexCount, int faceCount, int texCoordSets) {
 }
 
 void Mesh::Update(const SourceVertex* vertices, const uint16_t* indices) {
+    if (vertices && vertexCount_ > 0) {
+        // The box's centre, and the farthest vertex from it.
+        Vector3 low{vertices[0].x, vertices[0].y, vertices[0].z}, high = low;
+        for (int i = 1; i < vertexCount_; ++i) {
+            const SourceVertex& v = vertices[i];
+            low = {std::min(low.x, v.x), std::min(low.y, v.y), std::min(low.z, v.z)};
+            high = {std::max(high.x, v.x), std::max(high.y, v.y), std::max(high.z, v.z)};
+        }
+        boundCentre_ = (low + high) * 0.5f;
+        float farthest = 0;
+        for (int i = 0; i < vertexCount_; ++i) {
+            const Vector3 d = Vector3{vertices[i].x, vertices[i].y, vertices[i].z} - boundCentre_;
+            farthest = std::max(farthest, Dot(d, d));
+        }
+        boundRadius_ = std::isfinite(farthest) ? std::sqrt(farthest) : -1.0f;
+    }
     if (vertices && vertexBuffer_ && vertexCount_ > 0) {
         void* data = nullptr;
         DWORD size = 0;
@@ -145,7 +166,12 @@ void Mesh::render(HierarchyNode* node) {
         if (RenderWorld* w = CurrentRenderWorld()) w->sorter.Add(*this, world, context->transforms().View());
         return;
     }
+    // The states are set even for a mesh out of view, so that what follows
+    // finds the device as it would have: only the draw is saved.
     Material::Apply(material_, this);
+    if (boundRadius_ >= 0 &&
+        SphereOutsideClip(world * context->transforms().ViewProjection(), boundCentre_, boundRadius_, kCullMargin))
+        return;
     drawAll();
 }
 

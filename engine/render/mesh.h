@@ -58,7 +58,9 @@ public:
     // Resolves the material and builds the face records.
     void compile() override;
     // Draws the mesh placed by node (its world matrix: the top of the context's
-    // matrix stack), or queues its faces for sorted drawing.
+    // matrix stack), or queues its faces for sorted drawing. A mesh whose bounding
+    // sphere lies wholly outside the view (or beyond the far plane) is skipped:
+    // none of its faces could reach a pixel.
     void render(HierarchyNode* node);
     // Draws the listed faces with one indexed call (indices outside the mesh are skipped).
     void DrawFaces(const int* faces, int count);
@@ -72,6 +74,10 @@ public:
     DWORD vertexFormat() const { return vertexFormat_; }
     size_t stride() const { return 24 + 8 * static_cast<size_t>(texCoordSets_); }
     const std::vector<uint16_t>& indices() const { return indices_; }
+    // The sphere around every vertex, in the mesh's own space (radius < 0: no
+    // vertices yet, never culled).
+    Vector3 boundCentre() const { return boundCentre_; }
+    float boundRadius() const { return boundRadius_; }
     const std::vector<std::unique_ptr<MeshFace>>& faces() const { return faces_; }
 
 private:
@@ -81,6 +87,8 @@ private:
     std::vector<uint16_t> indices_;  // 3 per face
     std::vector<std::unique_ptr<MeshFace>> faces_;
     std::vector<uint16_t> scratch_;  // indices of a DrawFaces call
+    Vector3 boundCentre_;
+    float boundRadius_ = -1;
     int vertexCount_ = 0;
     int faceCount_ = 0;
     int texCoordSets_ = 0;

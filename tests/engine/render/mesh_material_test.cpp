@@ -2,6 +2,8 @@
 // face records, drawing, material and stage cascades.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -123,6 +125,32 @@ TEST(MeshTest, DrawFacesDrawsTheListedFacesInOneCall) {
     rig.platform.log().clear();
     mesh->DrawFaces(list + 2, 2);
     EXPECT_TRUE(rig.platform.calls().empty());
+}
+
+TEST(MeshTest, AMeshWhollyOutOfViewSetsItsStatesButIsNotDrawn) {
+    SceneRig rig;
+    rig.AddMaterial("Mat");
+    Mesh* mesh = rig.AddMesh("M", "Mat", 2);  // x 0..2, y 0..1, z 0
+    mesh->compile();
+    EXPECT_FLOAT_EQ(mesh->boundCentre().x, 1);
+    EXPECT_FLOAT_EQ(mesh->boundRadius(), std::sqrt(1.25f));
+    // The identity view and projection make the clip volume |x|, |y| <= 1, 0 <= z <= 1.
+    struct Case {
+        Vector3 at;
+        bool drawn;
+    } cases[] = {{{0, 0, 0.5f}, true}, {{-0.5f, -0.5f, 0}, true}, {{4, 0, 0.5f}, false},
+                 {{0, -3, 0.5f}, false}, {{0, 0, -2}, false}, {{0, 0, 2.5f}, false}};
+    for (const Case& c : cases) {
+        rig.context->SetWorldMatrix(MatrixTranslation(c.at.x, c.at.y, c.at.z));
+        rig.platform.log().clear();
+        rig.platform.device().draws().clear();
+        mesh->render(nullptr);
+        EXPECT_EQ(rig.platform.device().draws().size(), c.drawn ? 1u : 0u) << c.at.x << ", " << c.at.y << ", " << c.at.z;
+        // Either way the material went to the device, so what follows finds the same states.
+        const auto calls = rig.platform.calls();
+        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                                [](const std::string& call) { return call.rfind("SetMaterial(", 0) == 0; }));
+    }
 }
 
 TEST(MeshTest, DestructionReleasesTheVertexBuffer) {

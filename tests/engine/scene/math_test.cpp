@@ -155,3 +155,35 @@ TEST(Math, SlerpEdgeCases) {
     ExpectNear(half, AxisAngle({0, 0, 1}, kPi / 4));
     EXPECT_NEAR(half.x * half.x + half.y * half.y + half.z * half.z + half.w * half.w, 1, 1e-6f);
 }
+
+TEST(Math, SphereOutsideClipCullsOnlyWhatNoPixelCanShow) {
+    // A 90-degree view looking down +z from the origin, near 1, far 101.
+    const Matrix projection = MatrixPerspective(kPi / 2, 1, 1, 101);
+    struct Case {
+        Vector3 centre;
+        float radius;
+        bool outside;
+    } cases[] = {
+        {{0, 0, 50}, 1, false},      // straight ahead
+        {{0, 0, -5}, 1, true},       // behind the eye
+        {{0, 0, 0.5f}, 0.6f, false}, // reaches past the near plane
+        {{0, 0, 0.5f}, 0.4f, true},  // wholly before it
+        {{0, 0, 103}, 1, true},      // beyond the far plane
+        {{0, 0, 101.5f}, 1, false},  // straddles it
+        {{60, 0, 50}, 5, true},      // well right of the view (edge at x = 50)
+        {{53, 0, 50}, 5, false},     // overlapping its right edge
+        {{0, -60, 50}, 5, true},     // below
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SphereOutsideClip(projection, c.centre, c.radius, 0), c.outside)
+            << c.centre.x << ", " << c.centre.y << ", " << c.centre.z << " r " << c.radius;
+    // The test is done in the sphere's own space: a mesh scaled by 10 and moved
+    // right keeps a sphere of radius 1 that now reaches the view.
+    const Matrix placed = MatrixScaling(10, 10, 10) * MatrixTranslation(60, 0, 50);
+    EXPECT_FALSE(SphereOutsideClip(placed * projection, {-1.0f, 0, 0}, 0.1f, 0));  // touches the edge
+    EXPECT_TRUE(SphereOutsideClip(placed * projection, {0.5f, 0, 0}, 0.1f, 0));
+    // The margin widens the sides only; a degenerate matrix never culls.
+    EXPECT_FALSE(SphereOutsideClip(projection, {51, 0, 50}, 0.5f, 0.05f));
+    EXPECT_TRUE(SphereOutsideClip(projection, {51, 0, 50}, 0.5f, 0));
+    EXPECT_FALSE(SphereOutsideClip(Matrix{}, {1000, 0, 0}, 1, 0));
+}

@@ -101,14 +101,14 @@ TEST(SceneRender, ANodeWithoutObjectIsAnimatedAndItsChildrenDrawn) {
     rig.Place("Empty", "Leaf");
     empty->animation->positionTrack = KeyTrack::Create(2, KeyTrack::kPosition, KeyTrack::kLinear);
     float* k1 = empty->animation->positionTrack->Key(1);
-    k1[0] = 10, k1[1] = 20;
+    k1[0] = 10, k1[1] = 0.5f;  // x 0.5 at frame 10: still in the view of the identity projection
     CompileWorld(rig.world.get());
     rig.scene->SetTime(5);
     rig.scene->render();
-    EXPECT_FLOAT_EQ(empty->animation->transform.translation.x, 10);
+    EXPECT_FLOAT_EQ(empty->animation->transform.translation.x, 0.25f);
     auto draws = rig.DrawsOf(rig.scene->meshes);
     ASSERT_EQ(draws.size(), 1u);
-    EXPECT_FLOAT_EQ(draws[0]->world._41, 10);  // the child is placed through its parent
+    EXPECT_FLOAT_EQ(draws[0]->world._41, 0.25f);  // the child is placed through its parent
 }
 
 // ---------------------------------------------------------------- culling
@@ -574,7 +574,7 @@ TEST(WorldTest, UnresolvedNamesDrawWithoutCrashing) {
     rig.AddCamera("Cam", "NoSuchNode");
     rig.AddLight("Lamp", "NoSuchNode");
     rig.Place("", "Root");
-    rig.Place("Root", "Orphan");
+    rig.Place("Root", "Orphan", {0, 0, 10});  // in front of the camera
     rig.Place("Root", "Cam");
     rig.Place("Root", "Lamp");
     rig.Place("Root", "NoSuchObject");
