@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "engine/render/context.h"
 #include "engine/render/layers.h"
@@ -87,6 +88,47 @@ TEST_F(LayersGL, DoubleImageAddsTwoCopiesOverACleanTarget) {
     twice.Init();
     Run(twice, {1, 1, 1, 0}, {0.25f, 0.125f, 0, 0}, 0);
     EXPECT_TRUE(Near(Centre(), 0.5f, 0.25f, 0));
+}
+
+TEST_F(LayersGL, UnshiftedDoubleImageGivesTheBytesOfTwoCopiesInOnePass) {
+    zkDoubleImageLayer twice;
+    twice.Init();
+    twice.SetRect(0, 0, kWidth, kHeight);
+    // A picture with every level of every channel, bright parts saturating when doubled.
+    struct V {
+        float x, y, z, rhw;
+        D3DCOLOR diffuse, specular;
+        float u, v;
+    };
+    const V quad[4] = {{0, 0, 0.5f, 1, 0xFF000000, 0, 0, 0},
+                       {512, 0, 0.5f, 1, 0xFFFF4000, 0, 0, 0},
+                       {0, 512, 0.5f, 1, 0xFF00FFC0, 0, 0, 0},
+                       {512, 512, 0.5f, 1, 0xFFFFFFFF, 0, 0, 0}};
+    IDirect3DDevice7* device = context_->device();
+    twice.Begin();
+    context_->ResetStage(0);
+    context_->SetColorStage(0, D3DTA_DIFFUSE, D3DTA_CURRENT, D3DTOP_SELECTARG1);
+    device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    device->SetRenderState(D3DRENDERSTATE_ZENABLE, FALSE);
+    device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_TLVERTEX, const_cast<V*>(quad), 4, D3DDP_WAIT);
+    twice.End();
+    context_->SetStageFilters(0, D3DTFG_LINEAR, D3DTFN_LINEAR, D3DTFP_NONE);  // as a scene leaves them
+    const auto frame = [&](float factor) {
+        twice.SetFactor(factor);
+        twice.Draw();
+        std::vector<Color> pixels;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) pixels.push_back(context_->CurrentSurface()->PixelColor(x, y));
+        return pixels;
+    };
+    const std::vector<Color> onePass = frame(0);
+    const std::vector<Color> twoCopies = frame(1e-30f);  // two quads on the very same texels
+    size_t differing = 0;
+    for (size_t i = 0; i < onePass.size(); ++i)
+        differing += onePass[i].r != twoCopies[i].r || onePass[i].g != twoCopies[i].g || onePass[i].b != twoCopies[i].b;
+    EXPECT_EQ(differing, 0u);
+    EXPECT_EQ(onePass[size_t(kWidth * (kHeight - 1) + kWidth - 1)].r, 1.0f);  // saturated
 }
 
 TEST_F(LayersGL, RadialBlurWithFactorZeroDrawsTheCaptureAloneAndFactorOneAddsFadingCopies) {
