@@ -186,9 +186,9 @@ void Device::CollectQueries(bool wait) {
     size_t done = 0;
     for (; done < pendingQueries_.size(); ++done) {
         const GLuint query = pendingQueries_[done];
-        GLuint available = GL_FALSE;
-        if (!(wait && done == 0)) glGetQueryObjectuiv(query, GL_QUERY_RESULT_AVAILABLE, &available);
-        if (!available && !(wait && done == 0)) break;
+        GLuint available = wait && done == 0 ? GL_TRUE : GL_FALSE;  // reading the result waits for it
+        if (!available) glGetQueryObjectuiv(query, GL_QUERY_RESULT_AVAILABLE, &available);
+        if (!available) break;
         GLuint64 count = 0;
         glGetQueryObjectui64v(query, GL_QUERY_RESULT, &count);
         stats_.fragments += count;
