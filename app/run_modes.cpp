@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/demo.h"
 #include "engine/core/screen.h"
@@ -66,6 +67,7 @@ void BenchmarkObserver::afterFrame(Demo& demo, double seconds) {
     parts_[part].push_back(seconds * 1000.0);
     if (meter_) counters_[part] += meter_->Take();
     total_ += seconds;
+    if (const char* e = getenv("ZK_STOPAFTER"); e && part > size_t(atoi(e))) demo.stop();
 }
 
 bool BenchmarkObserver::finish(Demo&) {

@@ -130,18 +130,19 @@ void RenderSurface::SetViewport(const D3DVIEWPORT7& viewport) {
 Color RenderSurface::PixelColor(int x, int y) {
     Color out;
     if (!surface_ || x < 0 || y < 0) return out;
+    // Locking the one pixel lets the device read back that pixel alone.
+    RECT one{x, y, x + 1, y + 1};
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
-    if (FAILED(surface_->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr)) || !desc.lpSurface) return out;
+    if (FAILED(surface_->Lock(&one, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr)) || !desc.lpSurface) return out;
     const int bytes = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount / 8);
-    if (bytes >= 1 && bytes <= 4 && static_cast<DWORD>(x) < desc.dwWidth && static_cast<DWORD>(y) < desc.dwHeight) {
-        const uint8_t* row = static_cast<const uint8_t*>(desc.lpSurface) + static_cast<ptrdiff_t>(desc.lPitch) * y;
-        const uint32_t pixel = ReadWord(row + x * bytes, bytes);
+    if (bytes >= 1 && bytes <= 4) {
+        const uint32_t pixel = ReadWord(static_cast<const uint8_t*>(desc.lpSurface), bytes);
         const DDPIXELFORMAT& f = desc.ddpfPixelFormat;
         out = {Channel(pixel, f.dwRBitMask, 0), Channel(pixel, f.dwGBitMask, 0), Channel(pixel, f.dwBBitMask, 0),
                Channel(pixel, f.dwRGBAlphaBitMask, 1)};
     }
-    surface_->Unlock(nullptr);
+    surface_->Unlock(&one);
     return out;
 }
 
@@ -150,20 +151,18 @@ float RenderSurface::DepthAt(int x, int y) {
     DDSCAPS2 caps{DDSCAPS_ZBUFFER, 0, 0, 0};
     platform::RefPtr<IDirectDrawSurface7> depth;
     if (FAILED(surface_->GetAttachedSurface(&caps, depth.put())) || !depth) return 0;
+    RECT one{x, y, x + 1, y + 1};  // outside the surface, the lock is refused
     float result = 0;
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;
-    depth->GetSurfaceDesc(&desc);
-    if (SUCCEEDED(depth->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))) {
+    if (SUCCEEDED(depth->Lock(&one, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))) {
         const int bytes = static_cast<int>(desc.ddpfPixelFormat.dwRGBBitCount / 8);
         const uint32_t mask = desc.ddpfPixelFormat.dwGBitMask;  // the depth bit mask
-        if (desc.lpSurface && mask && bytes >= 1 && bytes <= 4 && static_cast<DWORD>(x) < desc.dwWidth &&
-            static_cast<DWORD>(y) < desc.dwHeight) {
-            const uint8_t* row = static_cast<const uint8_t*>(desc.lpSurface) + static_cast<ptrdiff_t>(desc.lPitch) * y;
-            const uint32_t word = ReadWord(row + x * bytes, bytes);
+        if (desc.lpSurface && mask && bytes >= 1 && bytes <= 4) {
+            const uint32_t word = ReadWord(static_cast<const uint8_t*>(desc.lpSurface), bytes);
             result = static_cast<float>(static_cast<double>(word & mask) / static_cast<double>(mask));
         }
-        depth->Unlock(nullptr);
+        depth->Unlock(&one);
     }
     return result;
 }

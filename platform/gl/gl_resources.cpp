@@ -292,7 +292,7 @@ Surface* Surface::AttachedDepth() const {
     return depth_;
 }
 
-bool Surface::SyncForCpu() {
+bool Surface::SyncForCpu(const RECT* rect) {
     SurfaceStorage& st = *storage_;
     if (st.kind == SurfaceKind::Plain || !st.gpuNewer) return true;
     if (st.hub->ContextLost()) {  // nothing left to read: the CPU copy is all there is
@@ -300,39 +300,49 @@ bool Surface::SyncForCpu() {
         return true;
     }
     if (!st.hub->OnGlThread() || !st.hub->MakeCurrent()) return false;
-    ReadBackLocked();
+    const SurfaceStorage::Level& l = st.levels[0];
+    if (rect) {
+        // A peek at a few pixels (a flare's depth test) reads those alone: a whole
+        // read-back costs a full copy and conversion of the target.
+        ReadBackLocked(int(rect->left), int(rect->top), int(rect->right - rect->left), int(rect->bottom - rect->top));
+        return true;
+    }
+    ReadBackLocked(0, 0, l.width, l.height);
     st.gpuNewer = false;
     return true;
 }
 
-void Surface::ReadBackLocked() {
+void Surface::ReadBackLocked(int x, int y, int width, int height) {
     SurfaceStorage& st = *storage_;
     SurfaceStorage::Level& l = st.levels[0];
+    if (width <= 0 || height <= 0) return;
+    const size_t count = size_t(width) * size_t(height);
+    const int bytes = BytesPerUnit(st.format);
+    uint8_t* origin = l.bytes.data() + size_t(y) * l.pitch + size_t(x) * size_t(bytes);
     if (st.kind == SurfaceKind::RenderTarget) {
         if (!st.framebuffer) return;
-        std::vector<uint32_t> argb(size_t(l.width) * size_t(l.height));
+        std::vector<uint32_t> argb(count);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, st.framebuffer);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glReadPixels(0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+        glReadPixels(x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
         if (!HasAlpha(st.format))
             for (uint32_t& p : argb) p |= 0xFF000000u;
-        EncodeLevel(st.format, argb.data(), l.width, l.height, l.bytes.data(), l.pitch);
+        EncodeLevel(st.format, argb.data(), width, height, origin, l.pitch);
     } else if (st.kind == SurfaceKind::Depth) {
         if (!st.readFramebuffer) return;
-        std::vector<float> depth(size_t(l.width) * size_t(l.height));
+        std::vector<float> depth(count);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, st.readFramebuffer);
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glReadPixels(0, 0, l.width, l.height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        glReadPixels(x, y, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
         const DWORD mask = DepthMask(st.format);
-        const int bytes = BytesPerUnit(st.format);
-        for (int y = 0; y < l.height; ++y) {
-            uint8_t* row = l.bytes.data() + size_t(y) * l.pitch;
-            for (int x = 0; x < l.width; ++x) {
-                const float d = std::clamp(depth[size_t(y) * size_t(l.width) + size_t(x)], 0.0f, 1.0f);
+        for (int row = 0; row < height; ++row) {
+            uint8_t* out = origin + size_t(row) * l.pitch;
+            for (int col = 0; col < width; ++col) {
+                const float d = std::clamp(depth[size_t(row) * size_t(width) + size_t(col)], 0.0f, 1.0f);
                 const uint32_t word = uint32_t(double(d) * mask + 0.5);
-                std::memcpy(row + x * bytes, &word, size_t(bytes));
+                std::memcpy(out + col * bytes, &word, size_t(bytes));
             }
         }
     }
@@ -354,7 +364,9 @@ HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void* /*eve
             offset = size_t(rect->top) * l.pitch + size_t(rect->left) * size_t(BytesPerUnit(st.format));
         }
     }
-    if (!SyncForCpu()) return DDERR_SURFACEBUSY;
+    // A read-only look at a part of a mip-less target refreshes that part alone.
+    const bool partial = rect && (flags & DDLOCK_READONLY) && level_ == 0 && !IsCompressed(st.format);
+    if (!SyncForCpu(partial ? rect : nullptr)) return DDERR_SURFACEBUSY;
     l.locked = true;
     l.readOnlyLock = flags & DDLOCK_READONLY;
     const DWORD size = desc->dwSize;

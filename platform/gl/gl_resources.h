@@ -147,11 +147,12 @@ private:
     Surface(std::shared_ptr<SurfaceStorage> storage, int level) : storage_(std::move(storage)), level_(level) {}
     ~Surface();
     // Brings the CPU copy up to date before it is read or written (false when that
-    // needs the GL thread and this is not it).
-    bool SyncForCpu();
+    // needs the GL thread and this is not it). With a rect only that part of the
+    // CPU copy is refreshed, and the rest stays marked as older than the GPU's.
+    bool SyncForCpu(const RECT* rect = nullptr);
     // GL thread, storage mutex held: copies the GL contents of a render target or
-    // depth buffer into the CPU level.
-    void ReadBackLocked();
+    // depth buffer, or of the rect (x, y, width, height) of one, into the CPU level.
+    void ReadBackLocked(int x, int y, int width, int height);
     GLuint EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads);
 
     std::shared_ptr<SurfaceStorage> storage_;

@@ -150,11 +150,15 @@ RecordingSurface::RecordingSurface(RecordingPlatform& platform, std::string name
 HRESULT RecordingSurface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void*) {
     RECORD(name() + ".Lock(" + (rect ? "rect" : "null") + "," + N(flags) + ")");
     if (FAILED(lockResult)) return lockResult;
-    if (!desc || rect) return DDERR_INVALIDPARAMS;
+    if (!desc) return DDERR_INVALIDPARAMS;
+    const long bytes = long(desc_.ddpfPixelFormat.dwRGBBitCount / 8);
+    if (rect && (rect->left < 0 || rect->top < 0 || rect->left >= rect->right || rect->top >= rect->bottom ||
+                 rect->right > long(desc_.dwWidth) || rect->bottom > long(desc_.dwHeight) || bytes == 0))
+        return DDERR_INVALIDRECT;
     if (locked_) return DDERR_SURFACEBUSY;
     locked_ = true;
     *desc = desc_;
-    desc->lpSurface = memory_.data();
+    desc->lpSurface = memory_.data() + (rect ? rect->top * desc_.lPitch + rect->left * bytes : 0);
     return DD_OK;
 }
 

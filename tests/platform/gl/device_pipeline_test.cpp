@@ -3,6 +3,7 @@
 // depth, alpha test, clears, depth read-back, sphere visibility and the cost of
 // redundant state.
 #include <cmath>
+#include <cstring>
 
 #include "platform/gl/pixel_format.h"
 #include "platform/gl_stats.h"
@@ -235,6 +236,41 @@ TEST_F(Pipeline, DepthReadBackGivesPlatformZOverW) {
     device_->SetRenderState(D3DRENDERSTATE_ZFUNC, D3DCMP_ALWAYS);
     device_->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_LVERTEX, quad, 4, 0);
     EXPECT_NEAR(DepthAt(12, 8), 0.5f + 0.5f * expected, 2e-5);
+}
+
+TEST_F(Pipeline, ReadOnlyRectLockReadsThatRectAndLeavesTheRestDue) {
+    IDirectDrawSurface7* target = UseTarget(16, 16, true, true);
+    Unlit();
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    Quad(0, 0, 8, 16, 0xFF00FF00, 0.25f);
+    DDSCAPS2 caps{DDSCAPS_ZBUFFER, 0, 0, 0};
+    IDirectDrawSurface7* z = nullptr;
+    ASSERT_EQ(target->GetAttachedSurface(&caps, &z), DD_OK);
+    auto peek = [](IDirectDrawSurface7* surface, RECT rect) {
+        DDSURFACEDESC2 d{};
+        d.dwSize = 124;
+        uint32_t word = 0;
+        if (surface->Lock(&rect, &d, DDLOCK_WAIT | DDLOCK_READONLY, nullptr) != DD_OK) return ~0u;
+        std::memcpy(&word, d.lpSurface, 4);
+        surface->Unlock(&rect);
+        return word & (d.ddpfPixelFormat.dwGBitMask | d.ddpfPixelFormat.dwRBitMask | d.ddpfPixelFormat.dwBBitMask |
+                       d.ddpfPixelFormat.dwRGBAlphaBitMask);
+    };
+    EXPECT_EQ(peek(target, {4, 9, 5, 10}), 0xFF00FF00u);
+    EXPECT_EQ(peek(target, {12, 9, 13, 10}), 0xFF000000u);
+    DDSURFACEDESC2 d{};
+    d.dwSize = 124;
+    ASSERT_EQ(z->GetSurfaceDesc(&d), DD_OK);
+    EXPECT_NEAR(float(peek(z, {4, 9, 5, 10})) / float(d.ddpfPixelFormat.dwGBitMask), 0.25f, 1e-5);
+    EXPECT_EQ(peek(target, {16, 0, 17, 1}), ~0u);  // outside: refused
+
+    // What was drawn after the peeks reaches a whole read-back too.
+    Quad(8, 0, 16, 16, 0xFFFF0000, 0.5f);
+    EXPECT_EQ(Pixel(4, 9), 0xFF00FF00u);
+    EXPECT_EQ(Pixel(12, 9), 0xFFFF0000u);
+    EXPECT_NEAR(DepthAt(12, 9), 0.5f, 1e-5);
+    EXPECT_NEAR(DepthAt(4, 9), 0.25f, 1e-5);
+    z->Release();
 }
 
 TEST_F(Pipeline, AlphaTestComparesOnTheByteScale) {
