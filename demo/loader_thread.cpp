@@ -3,10 +3,17 @@
 #include <new>
 
 #include "engine/scene/scene_loader.h"
+#include "platform/assert.h"
 #include "platform/report.h"
 #include "platform/strings.h"
 
 Thread::~Thread() {
+    // Joining here would be too late: the derived part, run() included, is gone.
+    ZK_ASSERT(!thread_.joinable(), "a thread object is destroyed before its thread was waited for");
+    if (thread_.joinable()) thread_.join();
+}
+
+void Thread::wait() {
     if (thread_.joinable()) thread_.join();
 }
 
@@ -26,6 +33,8 @@ bool Thread::start() {
 
 LoaderThread::LoaderThread(ZK3D::World* world, const char* fileName)
     : world_(world), fileName_(DuplicateString(fileName)) {}
+
+LoaderThread::~LoaderThread() { wait(); }
 
 void LoaderThread::run() {
     setRunning();

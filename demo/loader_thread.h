@@ -3,8 +3,9 @@
 //
 // The job publishes its result before its finished state (release / acquire), so
 // the main thread, which only polls the state once per frame, reads a complete
-// result once it sees the job finished. The thread has a normal stack; it is
-// joined when the job is released.
+// result once it sees the job finished. The thread has a normal stack. The most
+// derived class joins it in its destructor, before any of its own members (or its
+// run()) are gone; the base class only checks that this happened.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,9 @@ public:
 
     // Starts the thread; false when no thread could be started.
     bool start();
+    // Waits until the thread has ended (at once when it never started); its
+    // state is final then.
+    void wait();
 
 protected:
     Thread() = default;
@@ -48,6 +52,8 @@ private:
 class LoaderThread final : public Thread {
 public:
     LoaderThread(ZK3D::World* world, const char* fileName);
+    // Waits for a load under way (Escape during loading, shutdown).
+    ~LoaderThread() override;
     void run() override;
     ZK3D::Scene* scene() const { return static_cast<ZK3D::Scene*>(result()); }
     const char* fileName() const { return fileName_.get(); }

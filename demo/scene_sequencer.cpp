@@ -90,8 +90,7 @@ void SceneSequencer::loadingStep(DemoHost& demo) {
                 loadStep = nextLoadStep(demo);
             }
         } else if (demo.loadStatus == DemoHost::Loading && loader) {
-            if (waitForLoads_)
-                while (loader->state() != Thread::Finished) std::this_thread::yield();
+            if (waitForLoads_) loader->wait();
             if (loader->state() == Thread::Finished) {
                 Scene* scene = loader->scene();
                 std::unique_ptr<SceneScript> script = createScript(loadedCount, demo.configPath, scene);
@@ -123,7 +122,9 @@ void SceneSequencer::loadingStep(DemoHost& demo) {
         if (loadingScene) {
             if (const auto wipe = timing::LoadingWipe(loadingScene->TimeLeft())) loadingOverlay->setWipe(*wipe);
         }
-        RenderCurrentScene(CurrentWorld());
+        // The loading scene itself, not the world's current scene: without a
+        // loading scene, the first scene of the world may be the one still being read.
+        if (loadingScene) loadingScene->render(nullptr);
         loadingOverlay->draw();
         context->Present();
     }

@@ -26,7 +26,11 @@ Scene* CreateScene(World* world, const char* name) {
     LogMessage("[Sc] Link Scene \"%s\" to World", name);
     scene->world = world;
     AddNode(scene, &world->scenes);
-    if (World* current = CurrentWorld()) current->currentScene = current->scenes;
+    // The first scene of the list becomes current. The loader thread creates
+    // scenes while the main thread draws the current one, so the field is
+    // written only when that changes it.
+    if (World* current = CurrentWorld(); current && current->currentScene != current->scenes)
+        current->currentScene = current->scenes;
     return scene;
 }
 

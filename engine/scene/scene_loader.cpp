@@ -195,8 +195,10 @@ Scene* SceneReader::ReadScene() {
     scene_ = nullptr;
     FreeAfter(&world_->materials, lastMaterial);
     FreeAfter(&world_->textures, lastTexture);
-    world_->currentScene = currentBefore;
-    if (current && current != world_) current->currentScene = currentWorldSceneBefore;
+    // Written only where it changed: the main thread may be reading it.
+    if (world_->currentScene != currentBefore) world_->currentScene = currentBefore;
+    if (current && current != world_ && current->currentScene != currentWorldSceneBefore)
+        current->currentScene = currentWorldSceneBefore;
     return nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -509,10 +510,22 @@ TEST(LoaderThread, PublishesItsSceneBeforeItSaysFinished) {
     EXPECT_STREQ(loader.scene()->name(), "Big");
     EXPECT_EQ(ZK3D::FindNode(loader.scene()->meshes, "Ball39") != nullptr, true);
     EXPECT_GT(polls, 0);
+
+    // Released while it reads (Escape during loading): the release waits for the
+    // load, which still finds its file name and completes.
+    {
+        auto again = std::make_unique<LoaderThread>(rig.world.get(), path.c_str());
+        ASSERT_TRUE(again->start());
+    }
+    int bigs = 0;
+    for (ZK3D::Node* n = rig.world->scenes; n; n = n->next) bigs += std::string(n->name()) == "Big";
+    EXPECT_EQ(bigs, 2);
     fs::remove(path);
 
     LoaderThread missing(rig.world.get(), "/nonexistent/scene.zks");
+    missing.wait();  // never started: returns at once
     ASSERT_TRUE(missing.start());
-    while (missing.state() != Thread::Finished) std::this_thread::yield();
+    missing.wait();
+    EXPECT_EQ(missing.state(), Thread::Finished);
     EXPECT_EQ(missing.scene(), nullptr);
 }

@@ -48,20 +48,20 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    // Steps 1 to 10 while the ten scenes load (none of their files exists, so
-    // each script gets no scene), then lastStep.
-    void Begin(int lastStep) {
-        std::string ini = "[Loading]\nscene=" + (dir_ / "loading.zks").string() + "\nlayer=\nnumscenes=10\n";
+    // Steps 1 to 10 while the ten scenes load (by default none of their files
+    // exists, so each script gets no scene), then lastStep.
+    void Begin(int lastStep, const std::string& loadingFile = "loading.zks", const std::string& sceneFile = "none.zks") {
+        std::string ini = "[Loading]\nscene=" + (dir_ / loadingFile).string() + "\nlayer=\nnumscenes=10\n";
         for (int n = 0; n < 10; ++n) ini += "step_scene" + std::to_string(n) + "=" + std::to_string(n + 1) + "\n";
         ini += "step_scene10=" + std::to_string(lastStep) + "\n[Scenes]\n";
-        for (int n = 0; n < 10; ++n) ini += "scene" + std::to_string(n) + "_zksfile=" + (dir_ / "none.zks").string() + "\n";
+        for (int n = 0; n < 10; ++n) ini += "scene" + std::to_string(n) + "_zksfile=" + (dir_ / sceneFile).string() + "\n";
         const fs::path path = dir_ / "vlm.ini";
         std::ofstream(path) << ini;
         std::snprintf(demo_.configPath, sizeof demo_.configPath, "%s", path.c_str());
         demo_.setClock({10});
         demo_.setLoadingSequence(&sequencer_);
         demo_.frame();  // begins the loading
-        ASSERT_NE(sequencer_.loadingScene, nullptr);
+        ASSERT_EQ(sequencer_.loadingScene != nullptr, loadingFile == "loading.zks");
     }
     // One frame of the dispatcher in its loading state.
     Step Frame() {
@@ -71,6 +71,7 @@ protected:
         Step step;
         step.time = sequencer_.loadingScene ? sequencer_.loadingScene->time : -1;
         for (const auto& call : log.since(mark)) {
+            calls.push_back(call);
             step.presents += call == "d3dx.UpdateFrame(0)";
             step.clears += call.rfind("Clear(", 0) == 0;
         }
@@ -79,6 +80,7 @@ protected:
     }
 
     testing_support::LogCapture log_;
+    std::vector<std::string> calls;  // every device call of the frames stepped so far
     SceneRig rig_;
     Demo demo_;
     SceneSequencer sequencer_;
@@ -144,4 +146,21 @@ TEST_F(SequencerTest, AFramePastItsTargetDrawsNothing) {
     EXPECT_FLOAT_EQ(at.time, 2.0f);
     EXPECT_EQ(at.clears, 1);
     EXPECT_EQ(at.presents, 1);
+}
+
+TEST_F(SequencerTest, WithoutALoadingSceneNoSceneIsDrawnWhileTheOthersLoad) {
+    // A scene with a camera, loaded ten times; the loading scene is missing. The
+    // first scene read becomes the world's current scene, but it is not the
+    // loading scene: drawing it would read a scene the loader may still be filling.
+    zks::Scene scene;
+    scene.name = "Scene";
+    zks::Camera camera;
+    camera.name = "Cam";
+    scene.cameras.push_back(camera);
+    ASSERT_TRUE(zks::SaveScene(scene, (dir_ / "scene.zks").string()));
+    Begin(20, "missing.zks", "scene.zks");
+    for (int frame = 0; frame < 20; ++frame) Frame();
+    ASSERT_EQ(demo_.scripts.size(), 10u);
+    ASSERT_NE(ZK3D::CurrentScene(), nullptr);
+    for (const std::string& call : calls) EXPECT_EQ(call.rfind("SetTransform(", 0), std::string::npos) << call;
 }
