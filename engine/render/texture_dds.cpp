@@ -119,6 +119,9 @@ const char* DdsHeaderProblem(const DdsFileHeader& h, uint64_t dataBytes) {
         return "its dimensions are out of range";
     if ((h.caps[0] & DDSCAPS_MIPMAP) && h.mipMapCount > FullChain(h.width, h.height))
         return "it has more mip-map levels than its size allows";
+    // The FourCC code decides whether the pixels are compressed; the devices read
+    // the flag, so a header where the two disagree would be seen two ways.
+    if (((h.pfFlags & DDPF_FOURCC) != 0) != (h.pfFourCC != 0)) return "its FourCC flag and FourCC code disagree";
     if (h.pfFourCC == 0) {
         const DWORD bits = h.pfRGBBitCount;
         if (bits != 8 && bits != 16 && bits != 24 && bits != 32) return "its pixels are not 8, 16, 24 or 32 bits";

@@ -262,6 +262,9 @@ DDPIXELFORMAT PixelFormatOf(Format f) {
 }
 
 Format FormatOf(const DDPIXELFORMAT& pf) {
+    // A code without the flag (or the flag without a code) is no format: a reader
+    // going by the code would see other pixels than this.
+    if (((pf.dwFlags & DDPF_FOURCC) != 0) != (pf.dwFourCC != 0)) return Format::Unknown;
     if (pf.dwFlags & DDPF_FOURCC) {
         switch (pf.dwFourCC) {
             case FOURCC_DXT1: return Format::DXT1;

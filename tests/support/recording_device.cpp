@@ -566,6 +566,13 @@ HRESULT RecordingDirectDraw::CreateSurface(DDSURFACEDESC2* desc, IDirectDrawSurf
     RECORD(Call("ddraw.CreateSurface", N(desc->dwWidth), N(desc->dwHeight), N(desc->ddsCaps.dwCaps),
                              N(desc->ddpfPixelFormat.dwRGBBitCount)));
     *surface = nullptr;
+    // Like the real device: compressed by the FourCC code and its flag together,
+    // and uncompressed pixels of a size a surface can have.
+    const DDPIXELFORMAT& pf = desc->ddpfPixelFormat;
+    const DWORD bits = pf.dwRGBBitCount;
+    if (((pf.dwFlags & DDPF_FOURCC) != 0) != (pf.dwFourCC != 0) ||
+        (!(pf.dwFlags & DDPF_FOURCC) && bits != 0 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
+        return DDERR_INVALIDPIXELFORMAT;
     if (platform_.failSurface && platform_.failSurface(*desc)) return DDERR_OUTOFMEMORY;
     RecordingSurface* top = platform_.NewSurface(*desc);
     // A mip chain: each level half the size of the one above, attached to it.

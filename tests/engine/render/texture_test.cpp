@@ -430,6 +430,8 @@ TEST_F(DdsTest, UnknownFourCCAndMalformedFilesAreRefusedBeforeAnySurface) {
     const std::vector<Case> cases = {
         {"fourcc", [](auto& b) { Put32(b, 84, MakeFourCC('A', 'B', 'C', 'D')); },
          "no texture format of the device fits its pixels"},
+        {"code without flag", [](auto& b) { Put32(b, 80, 0); }, "its FourCC flag and FourCC code disagree"},
+        {"flag without code", [](auto& b) { Put32(b, 84, 0); }, "its FourCC flag and FourCC code disagree"},
         {"magic", [](auto& b) { b[0] = 'X'; }, "no \"DDS \" magic"},
         {"header size", [](auto& b) { Put32(b, 4, 100); }, "its header size is not 124"},
         {"format size", [](auto& b) { Put32(b, 76, 0); }, "its pixel format size is not 32"},

@@ -111,6 +111,13 @@ TEST_F(Resources, SurfaceCreationChecksItsDescription) {
     EXPECT_EQ(ddraw_->CreateSurface(&desc, &s, nullptr), DDERR_INVALIDPIXELFORMAT);
     desc = TextureDesc(8, 8, Format::X8R8G8B8, DDSCAPS_ZBUFFER);
     EXPECT_EQ(ddraw_->CreateSurface(&desc, &s, nullptr), DDERR_INVALIDPIXELFORMAT);
+    // The FourCC code and its flag must agree, either way round.
+    desc = TextureDesc(8, 8, Format::DXT1);
+    desc.ddpfPixelFormat.dwFlags &= ~DWORD(DDPF_FOURCC);
+    EXPECT_EQ(ddraw_->CreateSurface(&desc, &s, nullptr), DDERR_INVALIDPIXELFORMAT);
+    desc = TextureDesc(8, 8, Format::R5G6B5);
+    desc.ddpfPixelFormat.dwFourCC = FOURCC_DXT1;
+    EXPECT_EQ(ddraw_->CreateSurface(&desc, &s, nullptr), DDERR_INVALIDPIXELFORMAT);
     EXPECT_EQ(s, nullptr);
 
     // A mip chain without a count runs down to 1 x 1; compressed levels lock with
