@@ -1,11 +1,12 @@
 # The two commands: `make demo` builds everything, bakes the content and plays
 # the demo; `make test` builds and runs every test. `make asan-test` runs the unit
-# tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer; `make tsan-test`
+# runs the tests that start threads (and the whole program) under ThreadSanitizer.
 JOBS ?= $(shell nproc)
 SHOW_DIR := build/show
 VELMOOR := build/app/velmoor
 
-.PHONY: all deps build demo demo-data demo-pack test asan-test bench clean
+.PHONY: all deps build demo demo-data demo-pack test asan-test tsan-test bench clean
 
 all: build
 
@@ -32,11 +33,20 @@ asan-test: deps
 	@cmake --build --preset asan -j $(JOBS)
 	@ctest --preset asan -j $(JOBS)
 
+# Only what the threaded tests need is built: the whole program, the tools the
+# tiny test demo comes from, and the test executables the preset's filter names.
+TSAN_TARGETS := velmoor zkpack x11_window_tool whole_demo_tests demo_script_tests app_tests platform_tests \
+	platform_gl_device_tests files_tests effects_tests
+tsan-test: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS) --target $(TSAN_TARGETS)
+	@ctest --preset tsan -j $(JOBS)
+
 bench: build
 	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf build build-asan build-debug
+	rm -rf build build-asan build-tsan build-debug
 
 # A release folder: the executable, vlm.ini, one pack and the soundtrack.
 demo-pack: demo-data
