@@ -2,11 +2,14 @@
 
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string_view>
+
+#include "platform/report.h"
 
 namespace {
 
@@ -105,7 +108,23 @@ void IniFile::getFloat(const char* section, const char* key, float& out, float d
     std::snprintf(fallback, sizeof fallback, "%.10g", static_cast<double>(defaultValue));
     char text[kValueBufferSize];
     getString(section, key, text, fallback, sizeof text);
-    out = ParseFloat(text);
+    char* end = nullptr;
+    const double value = std::strtod(text, &end);
+    while (end && IsSpace(*end)) ++end;
+    // A value that is not (all) a number reads as far as it goes, as it always
+    // has; one no float can hold would turn timings into infinities, so the
+    // default stands in for it. Both are told: a typo here changes the show.
+    if (!end || end == text || *end) {
+        LogError("[Load] \"%s\" in section \"%s\" is \"%s\", not a number : it reads as %g", key, section, text,
+                 value);
+    }
+    if (!std::isfinite(static_cast<float>(value))) {
+        LogError("[Load] \"%s\" in section \"%s\" is \"%s\", out of range : its default %g is used", key, section,
+                 text, static_cast<double>(defaultValue));
+        out = defaultValue;
+        return;
+    }
+    out = static_cast<float>(value);
 }
 
 int ParseInt(const char* text) {
@@ -121,8 +140,6 @@ int ParseInt(const char* text) {
     if (value > INT_MAX) value = INT_MAX;
     return static_cast<int>(value);
 }
-
-float ParseFloat(const char* text) { return static_cast<float>(std::strtod(text, nullptr)); }
 
 void parseFloatList(char* text, float* out, int& count) {
     count = 0;

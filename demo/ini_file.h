@@ -45,6 +45,5 @@ private:
 constexpr int kFloatListCapacity = 256;
 void parseFloatList(char* text, float* out, int& count);
 
-// The atoi / atof rules on their own, as the reads above apply them.
+// The atoi rule on its own, as the reads above apply it.
 int ParseInt(const char* text);
-float ParseFloat(const char* text);

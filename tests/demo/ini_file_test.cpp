@@ -5,6 +5,7 @@
 #include <string>
 
 #include "demo/ini_file.h"
+#include "tests/support/log_capture.h"
 
 namespace fs = std::filesystem;
 
@@ -83,21 +84,35 @@ TEST_F(IniFileTest, IntegersFollowAtoi) {
     EXPECT_EQ(ini.getInt("G", "absent", v, -3), -3);
 }
 
-TEST_F(IniFileTest, FloatsFollowAtof) {
-    const IniFile ini = write("[J]\na=2.5\nb=2,5\nc=1e1\nd=0.5x\ne=x\n");
+TEST_F(IniFileTest, FloatsFollowAtofAndReportWhatIsNoNumber) {
+    const IniFile ini = write("[J]\na=2.5\nb=2,5\nc=1e1 \nd=0.5x\ne=x\nf=1e999\ng=-1e40\n");
+    struct Case {
+        const char* key;
+        float expected;
+        const char* report;  // nullptr: none
+    };
+    const Case cases[] = {
+        {"a", 2.5f, nullptr},
+        {"b", 2.0f, "\"b\" in section \"J\" is \"2,5\", not a number : it reads as 2"},
+        {"c", 10.0f, nullptr},
+        {"d", 0.5f, "not a number : it reads as 0.5"},
+        {"e", 0.0f, "\"e\" in section \"J\" is \"x\", not a number : it reads as 0"},
+        {"f", 1.0f, "\"f\" in section \"J\" is \"1e999\", out of range : its default 1 is used"},
+        {"g", 1.0f, "out of range"},
+        {"absent", 1.0f, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        testing_support::LogCapture log;
+        float f = -1;
+        ini.getFloat("J", c.key, f, 1.0f);
+        EXPECT_FLOAT_EQ(f, c.expected);
+        EXPECT_EQ(log.errors().size(), c.report ? 1u : 0u);
+        if (c.report) {
+            EXPECT_TRUE(log.contains(c.report));
+        }
+    }
     float f = -1;
-    ini.getFloat("J", "a", f, 1);
-    EXPECT_FLOAT_EQ(f, 2.5f);
-    ini.getFloat("J", "b", f, 1);
-    EXPECT_FLOAT_EQ(f, 2.0f);
-    ini.getFloat("J", "c", f, 1);
-    EXPECT_FLOAT_EQ(f, 10.0f);
-    ini.getFloat("J", "d", f, 1);
-    EXPECT_FLOAT_EQ(f, 0.5f);
-    ini.getFloat("J", "e", f, 1);
-    EXPECT_FLOAT_EQ(f, 0.0f);
-    ini.getFloat("J", "absent", f, 1.0f);
-    EXPECT_FLOAT_EQ(f, 1.0f);
     ini.getFloat("J", "absent", f, 0.123456789f);
     EXPECT_FLOAT_EQ(f, 0.123456789f);
 }
