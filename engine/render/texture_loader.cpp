@@ -64,10 +64,13 @@ HRESULT LoadTextureImage(Context* context, const char* textureName, const char* 
         LogMessage("[Tex] \"%s\" - Loads texture \"%s\"", textureName, fileName);
         image = LoadThroughUtilityLibrary(device, fileName, D3DX_SF_R5G6B5);
     }
-    // Only the JPEG path's failure is an error; the utility library's paths
-    // have reported their result already, so this is a plain line.
+    // The utility library's paths report their result as a code; the texture
+    // that could not be made at all is told with its file name, as a JPEG's is.
     if (!image.surface) {
-        LogMessage("[Tex] Impossible to load texture %s", fileName);
+        if (*fileName)
+            LogError("[Tex] Impossible to load texture %s", fileName);
+        else  // nothing was named: no file is missing
+            LogMessage("[Tex] Impossible to load texture %s", fileName);
         return E_FAIL;
     }
     *surface = image.surface;
