@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -287,4 +288,113 @@ TEST_F(WholeDemo, MissingDataGivesOneClearLine) {
     const RunResult run = Velmoor("--data " + (dir_ / "nothing").string());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("not found"), std::string::npos) << run.err;
+}
+
+// ---------------------------------------------------------------- broken input
+
+namespace {
+
+// One broken input: how to break a fresh copy of the tiny demo, and what the
+// user must see.
+struct Broken {
+    const char* name;
+    std::function<void(const fs::path& dir)> damage;
+    int exitCode;
+    std::string message;  // on stderr
+    std::string arguments = "";
+};
+
+void Replace(const fs::path& file, const std::string& text) { std::ofstream(file, std::ios::binary) << text; }
+void Truncate(const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); }
+// Cuts the file in the middle of its last line.
+void CutLastLine(const fs::path& file) {
+    std::string text = ReadAll(file);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    const size_t start = text.rfind('\n') + 1;  // 0 for a single line
+    fs::resize_file(file, start + (text.size() - start) / 2);
+}
+void MakeDirectory(const fs::path& file) {
+    fs::remove(file);
+    fs::create_directories(file / "inside");
+}
+void SetKey(const fs::path& dir, const std::string& key, const std::string& value) {
+    std::string ini = ReadAll(dir / "vlm.ini");
+    const size_t at = ini.find("\n" + key + "=");
+    const size_t end = ini.find('\n', at + 1);
+    ini.replace(at + 1, end - at - 1, key + "=" + value);
+    Replace(dir / "vlm.ini", ini);
+}
+
+class BrokenInput : public WholeDemo {};
+
+}  // namespace
+
+TEST_F(BrokenInput, EachGivesItsMessageAndNeitherCrashesNorHangs) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.3f;
+    Write(options);
+    const fs::path original = dir_ / "original";
+    fs::create_directories(original);
+    for (const auto& entry : fs::directory_iterator(dir_))
+        if (entry.path() != original) fs::rename(entry.path(), original / entry.path().filename());
+    const fs::path data = "data";
+    const std::string texture = "[Tex] Impossible to load texture data/checker.dds";
+    const std::string font = "[FT] Cannot load VTF";
+    const std::string particles = "[SFX-Load] PS : No file to read";
+    const std::string flare = "[SFX] - Cannot Open Configuration File \"data/cavern.lfd\"";
+    const std::vector<Broken> cases = {
+        {"garbage ini", [](const fs::path& d) { Replace(d / "vlm.ini", std::string("\x01\xff[[=\n\0\0garbage", 16)); },
+         0, "\"numscenes\" is 0 : the demo plays exactly 10 scenes"},
+        {"huge numscenes", [](const fs::path& d) { SetKey(d, "numscenes", "99999999999999"); }, 0,
+         "\"numscenes\" is 2147483647 :"},
+        {"negative numscenes", [](const fs::path& d) { SetKey(d, "numscenes", "-3"); }, 0, "\"numscenes\" is -3 :"},
+        {"non-numeric float", [](const fs::path& d) { SetKey(d, "transition_introcam1", "soon"); }, 0,
+         "\"transition_introcam1\" in section \"Jungle\" is \"soon\", not a number"},
+        {"out-of-range float", [](const fs::path& d) { SetKey(d, "transition_introcam1", "1e999"); }, 0,
+         "is \"1e999\", out of range : its default 1 is used"},
+        {"truncated scene", [&](const fs::path& d) { Truncate(d / data / "jungle.zks"); }, 0,
+         "[Load] Scene \"jungle.zks\" rejected"},
+        {"scene is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "jungle.zks"); }, 0,
+         "[Load] Unable load scene \"data/jungle.zks\""},
+        {"missing texture", [&](const fs::path& d) { fs::remove(d / data / "checker.dds"); }, 0, texture},
+        {"truncated texture", [&](const fs::path& d) { Truncate(d / data / "checker.dds"); }, 0, texture},
+        {"texture is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "checker.dds"); }, 0, texture},
+        {"missing font", [&](const fs::path& d) { fs::remove(d / data / "bankgothic.vft"); }, 0, font},
+        {"truncated font", [&](const fs::path& d) { Truncate(d / data / "bankgothic.vft"); }, 0, "is too short"},
+        {"font is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "bankgothic.vft"); }, 0, font},
+        {"missing particles", [&](const fs::path& d) { fs::remove(d / data / "cavern.pfd"); }, 0, particles},
+        {"truncated particles", [&](const fs::path& d) { CutLastLine(d / data / "cavern.pfd"); }, 0,
+         "[SFX-Load] PS : incomplete operator line"},
+        {"particles is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "cavern.pfd"); }, 0, particles},
+        {"missing flare", [&](const fs::path& d) { fs::remove(d / data / "cavern.lfd"); }, 0, flare},
+        {"truncated flare", [&](const fs::path& d) { CutLastLine(d / data / "cavern.lfd"); }, 0,
+         "[SFX] - Incomplete flare element"},
+        {"flare is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "cavern.lfd"); }, 0, flare},
+        {"pack with a broken directory",
+         [&](const fs::path& d) {
+             const std::string pack = std::string(VELMOOR_BUILD_DIR) + "/tools/zkpack/zkpack create " +
+                                      (d / "velmoor.zkp").string() + " " + (d / data).string() + " >/dev/null";
+             ASSERT_EQ(std::system(pack.c_str()), 0);
+             for (const auto& entry : fs::directory_iterator(d / data))
+                 if (entry.path().extension() != ".mp3") fs::remove(entry.path());
+             std::fstream f(d / "velmoor.zkp", std::ios::in | std::ios::out | std::ios::binary);
+             f.seekp(-4, std::ios::end);
+             f.write("\xF0\xFF\xFF\x7F", 4);  // the directory's offset, far outside the file
+         },
+         1, "[ZKP] Error : Broken Pack File", "--pack RUN/velmoor.zkp"},
+    };
+    for (const Broken& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir_ / "run");
+        fs::copy(original, dir_ / "run", fs::copy_options::recursive);
+        c.damage(dir_ / "run");
+        std::string arguments = c.arguments;
+        if (const size_t at = arguments.find("RUN"); at != std::string::npos)
+            arguments.replace(at, 3, (dir_ / "run").string());
+        const RunResult run =
+            Velmoor("--data " + (dir_ / "run").string() + " --benchmark --fixed-fps 30 -v " + arguments);
+        const std::string tail = run.err.substr(run.err.size() > 2000 ? run.err.size() - 2000 : 0);
+        EXPECT_EQ(run.exitCode, c.exitCode) << tail;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << tail;
+    }
 }
