@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 
 #include "platform/frame_capture.h"
 #include "tests/support/mini_demo.h"
+#include "tools/music/audio_file.h"
 
 namespace fs = std::filesystem;
 using testing_support::MiniDemoOptions;
@@ -54,7 +56,8 @@ protected:
         const std::string command = std::string(VELMOOR_BINARY) + " --data " + dir_.string() + " " + arguments +
                                     " >" + out.string() + " 2>" + err.string();
         // No display: the program must run offscreen whatever the environment has.
-        const std::string isolated = "env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy " + command;
+        // A run that does not end by itself fails in two minutes, not at the test's timeout.
+        const std::string isolated = "env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy timeout -k 5 120 " + command;
         const int status = std::system(isolated.c_str());
         RunResult run;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -129,6 +132,85 @@ TEST_F(WholeDemo, CaptureWritesEveryFrameAndTheSoundtrack) {
         shown += lit > 640 * 480 / 20;
     }
     EXPECT_GT(shown, count / 2);
+}
+
+TEST_F(WholeDemo, CaptureOverAMonoHalfRateSoundtrackEndsWithTheShow) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.5f;
+    Write(options);
+    // The show's length in frames does not depend on the soundtrack's format.
+    const RunResult bench = Velmoor("--benchmark --fixed-fps 15");
+    ASSERT_EQ(bench.exitCode, 0) << bench.err;
+    int expected = 0;
+    for (const auto& [part, count] : FramesPerPart(bench.out)) expected += count;
+
+    options.musicRate = 22050;
+    options.musicChannels = 1;
+    options.musicKbps = music::kMp3Vbr;
+    Write(options);
+    const fs::path frames = dir_ / "frames";
+    const RunResult run = Velmoor("--capture " + frames.string() + " --fixed-fps 15");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("[Music]"), std::string::npos) << run.err;
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(frames)) count += entry.path().extension() == ".png";
+    EXPECT_EQ(count, expected);
+    // The soundtrack comes out stereo at 44100 Hz and covers every frame, and
+    // it is the music, not silence.
+    const std::string wav = ReadAll(frames / "music.wav");
+    ASSERT_GT(wav.size(), 44u);
+    const auto* b = reinterpret_cast<const uint8_t*>(wav.data());
+    EXPECT_EQ(b[22] | b[23] << 8, 2);
+    EXPECT_EQ(b[24] | b[25] << 8 | b[26] << 16, 44100);
+    const size_t samples = (wav.size() - 44) / 4;
+    EXPECT_GE(samples, size_t(count) * 44100 / 15);
+    EXPECT_LE(samples, size_t(count + 4 * 15) * 44100 / 15);
+    double energy = 0;
+    for (size_t i = samples / 2; i < samples; ++i) energy += std::pow(int16_t(b[44 + 4 * i] | b[45 + 4 * i] << 8), 2);
+    EXPECT_GT(std::sqrt(energy / double(samples - samples / 2)), 1000);
+}
+
+TEST_F(WholeDemo, AnUnplayableSoundtrackIsReportedAndTheShowStillEnds) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.3f;
+    struct Case {
+        const char* name;
+        void (*spoil)(const fs::path& mp3);
+        const char* message;  // on stderr as an error, or only in the log
+        bool error;
+    };
+    const Case cases[] = {
+        {"missing", [](const fs::path& mp3) { fs::remove(mp3); }, ": No such file or directory", true},
+        {"directory", [](const fs::path& mp3) {
+             fs::remove(mp3);
+             fs::create_directory(mp3);
+         }, ": it is a directory",
+         true},
+        {"garbage", [](const fs::path& mp3) { std::ofstream(mp3, std::ios::binary) << std::string(5000, 'Z'); },
+         ": it is not MPEG audio", true},
+        {"truncated", [](const fs::path& mp3) { fs::resize_file(mp3, fs::file_size(mp3) / 3); },
+         "the file is cut short", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir_);
+        Write(options);
+        c.spoil(dir_ / "data" / "music.mp3");
+        const RunResult run = Velmoor("--benchmark --fixed-fps 30 --log " + (dir_ / "log.txt").string());
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        const std::string log = ReadAll(dir_ / "log.txt");
+        const std::string report = "[Music] " + std::string(c.error ? "Cannot play the soundtrack" : "The soundtrack") +
+                                   " \"data/music.mp3\"";
+        EXPECT_NE(log.find(report), std::string::npos) << log;
+        EXPECT_NE(log.find(c.message), std::string::npos) << log;
+        if (c.error) {
+            EXPECT_NE(run.err.find("Error -1 : " + report), std::string::npos) << run.err;
+        } else {
+            EXPECT_EQ(run.err.find("Error"), std::string::npos) << run.err;
+        }
+        // The show plays in silence to its end.
+        EXPECT_GE(FramesPerPart(run.out)["greetings"], 5) << run.out;
+    }
 }
 
 TEST_F(WholeDemo, ABlankSceneNameStopsTheDemoWithTheLoadingMessage) {

@@ -216,12 +216,13 @@ bool WriteMiniDemo(const std::string& directory, const MiniDemoOptions& options,
     std::string musicLine;
     if (options.music) {
         music::Pcm pcm;
+        pcm.sampleRate = options.musicRate;
+        pcm.channels = options.musicChannels;
         const size_t frames = size_t((MiniDemoShowSeconds(options) + 3) * float(pcm.sampleRate));
-        pcm.samples.resize(frames * 2);
         for (size_t f = 0; f < frames; ++f)
-            pcm.samples[2 * f] = pcm.samples[2 * f + 1] =
-                int16_t(3000 * std::sin(double(f) * 2 * M_PI * 220 / pcm.sampleRate));
-        if (!music::SaveMp3(pcm, 96, (data / "music.mp3").string(), error)) return false;
+            pcm.samples.insert(pcm.samples.end(), size_t(pcm.channels),
+                               int16_t(3000 * std::sin(double(f) * 2 * M_PI * 220 / pcm.sampleRate)));
+        if (!music::SaveMp3(pcm, options.musicKbps, (data / "music.mp3").string(), error)) return false;
         musicLine = "filename=data/music.mp3\n";
     }
 

@@ -12,6 +12,9 @@ struct MiniDemoOptions {
     float sceneSeconds = 1.0f;  // length of each scene's animation
     int framesPerSecond = 30;   // of every scene
     bool music = true;          // write and name a soundtrack
+    int musicRate = 44100;      // the soundtrack's sample rate, channels and bit rate
+    int musicChannels = 2;      // (music::kMp3Vbr: variable)
+    int musicKbps = 96;
     int blankScene = -1;        // a scene index whose "scene%d_zksfile" is left blank
     int missingScene = -1;      // a scene index whose file names nothing on disk
     int numScenes = 10;         // the "numscenes" value

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 namespace music {
@@ -68,20 +69,33 @@ bool SaveWav(const Pcm& pcm, const std::string& path, std::string* error) {
 }
 
 bool EncodeMp3(const Pcm& pcm, int kbps, std::vector<uint8_t>& out, std::string* error) {
-    if (pcm.channels != 2 || pcm.sampleRate != kSampleRate) return Fail(error, "MP3 output takes 44100 Hz stereo");
-    static const int kRates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    bool valid = false;
-    for (int r : kRates) valid |= r == kbps;
-    if (!valid) return Fail(error, "bit rate " + std::to_string(kbps) + " kbps is not an MPEG-1 layer III rate");
+    static const int kSampleRates[] = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+    if (std::find(std::begin(kSampleRates), std::end(kSampleRates), pcm.sampleRate) == std::end(kSampleRates))
+        return Fail(error, "MP3 has no " + std::to_string(pcm.sampleRate) + " Hz rate");
+    if (pcm.channels != 1 && pcm.channels != 2) return Fail(error, "MP3 output takes one or two channels");
+    // MPEG-1 (32 kHz and up) and MPEG-2 and 2.5 (below) offer different bit rates.
+    static const int kMpeg1Rates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const int kMpeg2Rates[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    const bool mpeg1 = pcm.sampleRate >= 32000;
+    const int* rates = mpeg1 ? std::begin(kMpeg1Rates) : std::begin(kMpeg2Rates);
+    const int* ratesEnd = mpeg1 ? std::end(kMpeg1Rates) : std::end(kMpeg2Rates);
+    if (kbps != kMp3Vbr && std::find(rates, ratesEnd, kbps) == ratesEnd)
+        return Fail(error, "bit rate " + std::to_string(kbps) + " kbps is not a layer III rate at " +
+                               std::to_string(pcm.sampleRate) + " Hz");
 
     std::unique_ptr<lame_global_flags, LameDeleter> gf(lame_init());
     if (!gf) return Fail(error, "cannot start LAME");
-    lame_set_in_samplerate(gf.get(), kSampleRate);
-    lame_set_out_samplerate(gf.get(), kSampleRate);
-    lame_set_num_channels(gf.get(), 2);
-    lame_set_mode(gf.get(), JOINT_STEREO);
-    lame_set_VBR(gf.get(), vbr_off);
-    lame_set_brate(gf.get(), kbps);
+    lame_set_in_samplerate(gf.get(), pcm.sampleRate);
+    lame_set_out_samplerate(gf.get(), pcm.sampleRate);
+    lame_set_num_channels(gf.get(), pcm.channels);
+    lame_set_mode(gf.get(), pcm.channels == 1 ? MONO : JOINT_STEREO);
+    if (kbps == kMp3Vbr) {
+        lame_set_VBR(gf.get(), vbr_default);
+        lame_set_VBR_quality(gf.get(), 5);
+    } else {
+        lame_set_VBR(gf.get(), vbr_off);
+        lame_set_brate(gf.get(), kbps);
+    }
     lame_set_quality(gf.get(), 5);
     lame_set_bWriteVbrTag(gf.get(), 1);
     lame_set_write_id3tag_automatic(gf.get(), 0);
@@ -93,8 +107,11 @@ bool EncodeMp3(const Pcm& pcm, int kbps, std::vector<uint8_t>& out, std::string*
     const size_t frames = pcm.frames();
     for (size_t f = 0; f < frames; f += chunk) {
         const int n = int(std::min(chunk, frames - f));
-        const int written = lame_encode_buffer_interleaved(gf.get(), const_cast<short*>(pcm.samples.data() + 2 * f),
-                                                           n, buffer.data(), int(buffer.size()));
+        short* samples = const_cast<short*>(pcm.samples.data() + size_t(pcm.channels) * f);
+        const int written =
+            pcm.channels == 2
+                ? lame_encode_buffer_interleaved(gf.get(), samples, n, buffer.data(), int(buffer.size()))
+                : lame_encode_buffer(gf.get(), samples, samples, n, buffer.data(), int(buffer.size()));
         if (written < 0) return Fail(error, "LAME encoding failed (" + std::to_string(written) + ")");
         mp3.insert(mp3.end(), buffer.begin(), buffer.begin() + written);
     }

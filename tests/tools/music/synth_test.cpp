@@ -172,6 +172,41 @@ TEST(AudioFile, WavHeaderAndData) {
     EXPECT_EQ(int16_t(u16(44 + 6)), -300);
 }
 
+namespace {
+
+// An MP3 decoded by libmpg123 (gapless, as the demo decodes it) in its own format.
+struct Decoded {
+    long rate = 0;
+    int channels = 0, encoding = 0, vbr = -1;
+    std::vector<int16_t> samples;
+};
+Decoded DecodeMp3(const std::vector<uint8_t>& mp3) {
+    mpg123_init();
+    Decoded out;
+    int err = 0;
+    mpg123_handle* mh = mpg123_new(nullptr, &err);
+    if (!mh) return out;
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    std::vector<unsigned char> buffer(1 << 16);
+    size_t done = 0;
+    int ret = mpg123_open_feed(mh) == MPG123_OK
+                  ? mpg123_decode(mh, mp3.data(), mp3.size(), buffer.data(), buffer.size(), &done)
+                  : MPG123_ERR;
+    while (true) {
+        if (ret == MPG123_NEW_FORMAT) mpg123_getformat(mh, &out.rate, &out.channels, &out.encoding);
+        const auto* s = reinterpret_cast<const int16_t*>(buffer.data());
+        out.samples.insert(out.samples.end(), s, s + done / 2);
+        if (ret == MPG123_ERR || ret == MPG123_NEED_MORE) break;
+        ret = mpg123_decode(mh, nullptr, 0, buffer.data(), buffer.size(), &done);
+    }
+    mpg123_frameinfo2 info{};
+    if (mpg123_info2(mh, &info) == MPG123_OK) out.vbr = info.vbr;
+    mpg123_delete(mh);
+    return out;
+}
+
+}  // namespace
+
 TEST(AudioFile, Mp3DecodesToTheRenderedLength) {
     const Pcm pcm = Render(AllInstruments());
     std::vector<uint8_t> mp3;
@@ -183,43 +218,63 @@ TEST(AudioFile, Mp3DecodesToTheRenderedLength) {
     // Constant bit rate: about 160 kbit per second of audio.
     EXPECT_NEAR(double(mp3.size()) * 8 / pcm.seconds(), 160000, 8000);
 
-    mpg123_init();
-    int err = 0;
-    mpg123_handle* mh = mpg123_new(nullptr, &err);
-    ASSERT_NE(mh, nullptr);
-    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
-    ASSERT_EQ(mpg123_open_feed(mh), MPG123_OK);
-    std::vector<int16_t> decoded;
-    std::vector<unsigned char> buffer(1 << 16);
-    size_t done = 0;
-    int ret = mpg123_decode(mh, mp3.data(), mp3.size(), buffer.data(), buffer.size(), &done);
-    long rate = 0;
-    int channels = 0, encoding = 0;
-    while (true) {
-        if (ret == MPG123_NEW_FORMAT) mpg123_getformat(mh, &rate, &channels, &encoding);
-        const auto* s = reinterpret_cast<const int16_t*>(buffer.data());
-        decoded.insert(decoded.end(), s, s + done / 2);
-        if (ret == MPG123_ERR || ret == MPG123_NEED_MORE) break;
-        ret = mpg123_decode(mh, nullptr, 0, buffer.data(), buffer.size(), &done);
-    }
-    mpg123_delete(mh);
-    EXPECT_EQ(rate, 44100);
-    EXPECT_EQ(channels, 2);
-    EXPECT_EQ(encoding, MPG123_ENC_SIGNED_16);
-    const long frames = long(decoded.size() / 2);
+    const Decoded decoded = DecodeMp3(mp3);
+    EXPECT_EQ(decoded.rate, 44100);
+    EXPECT_EQ(decoded.channels, 2);
+    EXPECT_EQ(decoded.encoding, MPG123_ENC_SIGNED_16);
+    const long frames = long(decoded.samples.size() / 2);
     EXPECT_LE(std::labs(frames - long(pcm.frames())), 1152) << frames << " vs " << pcm.frames();
 
     // The decoded music is the rendered music: same loudness, lined up in time.
     double e0 = 0, e1 = 0, cross = 0;
-    const size_t n = std::min(decoded.size(), pcm.samples.size());
+    const size_t n = std::min(decoded.samples.size(), pcm.samples.size());
     for (size_t i = 0; i < n; ++i) {
         e0 += double(pcm.samples[i]) * pcm.samples[i];
-        e1 += double(decoded[i]) * decoded[i];
-        cross += double(pcm.samples[i]) * decoded[i];
+        e1 += double(decoded.samples[i]) * decoded.samples[i];
+        cross += double(pcm.samples[i]) * decoded.samples[i];
     }
     EXPECT_NEAR(10 * std::log10(e1 / e0), 0, 1);
     EXPECT_GT(cross / std::sqrt(e0 * e1), 0.9);
 
     EXPECT_FALSE(EncodeMp3(pcm, 150, mp3, &error));
     EXPECT_NE(error.find("150"), std::string::npos);
+}
+
+TEST(AudioFile, Mp3KeepsTheRateAndChannelsOfItsPcm) {
+    struct Case {
+        int rate, channels, kbps;
+    };
+    for (const Case c : {Case{22050, 1, kMp3Vbr}, Case{8000, 1, 32}, Case{32000, 2, 96}, Case{48000, 2, kMp3Vbr}}) {
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.channels) + " channels, " +
+                     std::to_string(c.kbps) + " kbps");
+        Pcm pcm;
+        pcm.sampleRate = c.rate;
+        pcm.channels = c.channels;
+        for (int i = 0; i < c.rate / 2; ++i)
+            pcm.samples.insert(pcm.samples.end(), size_t(c.channels), int16_t(8000 * std::sin(i * 2 * M_PI * 440 / c.rate)));
+        std::vector<uint8_t> mp3;
+        std::string error;
+        ASSERT_TRUE(EncodeMp3(pcm, c.kbps, mp3, &error)) << error;
+        const Decoded decoded = DecodeMp3(mp3);
+        EXPECT_EQ(decoded.rate, c.rate);
+        EXPECT_EQ(decoded.channels, c.channels);
+        EXPECT_EQ(decoded.vbr, c.kbps == kMp3Vbr ? MPG123_VBR : MPG123_CBR);
+        EXPECT_EQ(decoded.samples.size(), pcm.samples.size());  // the tag frame trims delay and padding
+    }
+    // What layer III cannot carry is refused with the reason.
+    struct Refusal {
+        int rate, channels, kbps;
+        const char* reason;
+    };
+    for (const Refusal r : {Refusal{44000, 2, 128, "44000 Hz"}, Refusal{44100, 3, 128, "channels"},
+                            Refusal{44100, 2, 8, "8 kbps"}, Refusal{22050, 1, 320, "320 kbps"}}) {
+        Pcm pcm;
+        pcm.sampleRate = r.rate;
+        pcm.channels = r.channels;
+        pcm.samples.assign(size_t(r.channels) * 1000, 0);
+        std::vector<uint8_t> mp3;
+        std::string error;
+        EXPECT_FALSE(EncodeMp3(pcm, r.kbps, mp3, &error));
+        EXPECT_NE(error.find(r.reason), std::string::npos) << error;
+    }
 }
