@@ -452,6 +452,12 @@ TEST_F(BrokenInput, EachGivesItsMessageAndNeitherCrashesNorHangs) {
         {"truncated flare", [&](const fs::path& d) { CutLastLine(d / data / "cavern.lfd"); }, 0,
          "[SFX] - Incomplete flare element"},
         {"flare is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "cavern.lfd"); }, 0, flare},
+        {"missing soundtrack", [&](const fs::path& d) { fs::remove(d / data / "music.mp3"); }, 0,
+         "[Music] Cannot play the soundtrack \"data/music.mp3\""},
+        {"truncated soundtrack", [&](const fs::path& d) { Truncate(d / data / "music.mp3"); }, 0,
+         "[Music] The soundtrack \"data/music.mp3\" "},
+        {"soundtrack is a directory", [&](const fs::path& d) { MakeDirectory(d / data / "music.mp3"); }, 0,
+         "[Music] Cannot play the soundtrack \"data/music.mp3\" : it is a directory"},
         {"pack with a broken directory",
          [&](const fs::path& d) {
              const std::string pack = std::string(VELMOOR_BUILD_DIR) + "/tools/zkpack/zkpack create " +
