@@ -1,12 +1,14 @@
 # The two commands: `make demo` builds everything, bakes the content and plays
 # the demo; `make test` builds and runs every test. `make asan-test` runs the unit
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer; `make tsan-test`
-# runs the tests that start threads (and the whole program) under ThreadSanitizer.
+# runs the tests that start threads (and the whole program) under ThreadSanitizer;
+# `make fuzz` builds the fuzz targets (clang) and runs each for FUZZ_SECONDS.
 JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 60
 SHOW_DIR := build/show
 VELMOOR := build/app/velmoor
 
-.PHONY: all deps build demo demo-data demo-pack test asan-test tsan-test bench clean
+.PHONY: all deps build demo demo-data demo-pack test asan-test tsan-test fuzz bench clean
 
 all: build
 
@@ -42,11 +44,16 @@ tsan-test: deps
 	@cmake --build --preset tsan -j $(JOBS) --target $(TSAN_TARGETS)
 	@ctest --preset tsan -j $(JOBS)
 
+fuzz: deps
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS)
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run
+
 bench: build
 	@for b in build/bench/*/*_bench; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf build build-asan build-tsan build-debug
+	rm -rf build build-asan build-tsan build-fuzz build-debug
 
 # A release folder: the executable, vlm.ini, one pack and the soundtrack.
 demo-pack: demo-data

@@ -427,6 +427,17 @@ HRESULT RecordingDevice::GetRenderTarget(IDirectDrawSurface7** target) {
     return D3D_OK;
 }
 
+void RecordingDevice::Forget(const std::vector<const Counted*>& gone, IDirectDrawSurface7* fallback) {
+    auto isGone = [&gone](IDirectDrawSurface7* s) {
+        return s && std::find(gone.begin(), gone.end(), dynamic_cast<const Counted*>(s)) != gone.end();
+    };
+    for (auto& t : textures_)
+        if (isGone(t)) t = nullptr;
+    if (isGone(target_)) target_ = fallback;
+    draws_.clear();
+    visibility_.clear();
+}
+
 DrawRecord RecordingDevice::snapshot(std::string call) const {
     DrawRecord r;
     r.call = std::move(call);
@@ -735,6 +746,18 @@ std::vector<std::string> RecordingPlatform::Unreleased() const {
         if (c->refs() != base) out.push_back(c->name() + ":" + std::to_string(c->refs() - base));
     }
     return out;
+}
+
+void RecordingPlatform::FreeReleased() {
+    std::vector<const Counted*> gone;
+    for (size_t i = ownObjects_; i < owned_.size(); ++i)
+        if (owned_[i]->refs() == 0) gone.push_back(owned_[i].get());
+    auto isGone = [&gone](const Counted* c) { return std::find(gone.begin(), gone.end(), c) != gone.end(); };
+    device_->Forget(gone, backBuffer_);
+    std::erase_if(surfaces_, [&](RecordingSurface* s) { return isGone(s); });
+    std::erase_if(buffers_, [&](RecordingVertexBuffer* b) { return isGone(b); });
+    std::erase_if(owned_, [&](const std::unique_ptr<Counted>& c) { return isGone(c.get()); });
+    log_.clear();
 }
 
 ZK3D::UtilityLibrary RecordingPlatform::Library() {

@@ -218,6 +218,9 @@ public:
     std::vector<DrawRecord>& draws() { return draws_; }
     // Results of every ComputeSphereVisibility call, in order.
     const std::vector<std::vector<DWORD>>& visibility() const { return visibility_; }
+    // Forgets the draws and visibility results, and every texture or target bound
+    // that is in gone (objects about to be freed); the target falls back to fallback.
+    void Forget(const std::vector<const Counted*>& gone, IDirectDrawSurface7* fallback);
 
     // The formats EnumTextureFormats hands out, in order (a typical list by default).
     std::vector<DDPIXELFORMAT> textureFormats;
@@ -322,6 +325,10 @@ public:
     const std::vector<RecordingVertexBuffer*>& vertexBuffers() const { return buffers_; }
     // Objects created by the engine (not the platform's own) still referenced.
     std::vector<std::string> Unreleased() const;
+    // Frees the objects the engine created and has released since, forgets the
+    // draws and clears the log, so one platform can serve any number of runs
+    // (fuzzing) without growing. Objects still referenced stay.
+    void FreeReleased();
 
     // Failure injection.
     HRESULT createContextResult = D3D_OK;
