@@ -38,8 +38,9 @@ bool ParseResolution(const std::string& text, RenderResolution* out, std::string
 
 // Sets the context's rendering resolution and multisampling; the back buffer and
 // every render target take their new size when next drawn into. False for a
-// context not made by platform/gl, or a sample count the driver cannot give
-// (the back buffer then keeps one sample).
+// context not made by platform/gl or a resolution outside the limits above
+// (nothing changes then), and when the driver gives fewer samples than asked
+// (the back buffer then takes as many as it gives).
 bool SetRenderResolution(ID3DXContext* context, const RenderResolution& resolution);
 
 // The back buffer's size in pixels (not the logical size GetSurfaceDesc reports).

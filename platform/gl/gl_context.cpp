@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/gl/window_drawable.h"
+#include "platform/render_resolution.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
@@ -174,6 +175,8 @@ HRESULT Context::Create(DWORD deviceIndex, DWORD flags, HWND window, DWORD width
     c.zbuffer_ = Surface::CreateInternal(c.hub_, SurfaceKind::Depth, Format::Depth24,
                                          DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM, int(width), int(height));
     if (!c.backBuffer_ || !c.zbuffer_) return D3DXERR_NOBACKBUFFERAVAILABLE;
+    c.renderWidth_ = int(width);
+    c.renderHeight_ = int(height);
     if (FAILED(c.backBuffer_->AddAttachedSurface(c.zbuffer_))) return D3DXERR_NOZBUFFER;
     c.device_ = new (std::nothrow) Device(c.hub_, c.backBuffer_, [self] { return self->MakeCurrent(); });
     c.ddraw_ = new (std::nothrow) DirectDraw(c.hub_);
@@ -335,10 +338,13 @@ HRESULT Context::UpdateFrame(DWORD flags) {
         if (!device_->Present(backBuffer_, width, height)) return D3DXERR_BADD3DXCONTEXT;
         const int interval = (flags & D3DX_UPDATE_NOVSYNC) ? 0 : 1;
         if (interval != swapInterval_) {
-            SDL_GL_SetSwapInterval(interval);  // may be refused; presenting goes on either way
+            // May be refused; presenting goes on either way (callers pace themselves).
+            swapAccepted_ = SDL_GL_SetSwapInterval(interval) == 0;
             swapInterval_ = interval;
         }
         SDL_GL_SwapWindow(window);
+        // Following the window: the next frame renders at the drawable's size.
+        if (resolution_.native) FitBackBuffer(width, height, resolution_.samples);
     } else {
         glFinish();
     }
@@ -367,6 +373,56 @@ bool Context::ReadWindow(std::vector<uint32_t>* pixels, int* width, int* height)
     *width = w;
     *height = h;
     return true;
+}
+
+// ---------------------------------------------------------------- resolution
+
+bool Context::FitBackBuffer(int width, int height, int samples) {
+    if (!backBuffer_ || width <= 0 || height <= 0) return false;
+    const int lw = backBuffer_->Width(), lh = backBuffer_->Height();
+    GLint maxTexture = 0, maxRenderbuffer = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxRenderbuffer);
+    const int limit = std::min({kMaxRenderSide, int(maxTexture), samples > 1 ? int(maxRenderbuffer) : kMaxRenderSide});
+    const int fitWidth = std::min(width, limit), fitHeight = std::min(height, limit);
+    const double scale = std::min(double(fitWidth) / lw, double(fitHeight) / lh);
+    const int w = ScaledSide(lw, scale), h = ScaledSide(lh, scale);
+    if (w != renderWidth_ || h != renderHeight_ || samples != hub_->Scale().samples) {
+        hub_->SetRenderScale(double(w) / lw, double(h) / lh, samples);
+        LogMessage("[GL] Rendering at %dx%d%s", w, h,
+                   samples > 1 ? (", " + std::to_string(samples) + " samples per pixel").c_str() : "");
+        renderWidth_ = w;
+        renderHeight_ = h;
+    }
+    return fitWidth == width && fitHeight == height;
+}
+
+bool Context::SetResolution(const RenderResolution& r) {
+    const bool sizeValid = (r.width == 0 && r.height == 0) ||
+                           (r.width >= 1 && r.width <= kMaxRenderSide && r.height >= 1 && r.height <= kMaxRenderSide);
+    if (!sizeValid || r.samples < 1 || r.samples > 8 || !device_ || !MakeCurrent()) return false;
+    GLint maxSamples = 1;
+    glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    RenderResolution wanted = r;
+    // The driver's counts are powers of two up to its maximum.
+    while (wanted.samples > std::max(1, int(maxSamples))) wanted.samples /= 2;
+    resolution_ = wanted;
+    int width = r.width ? r.width : backBuffer_->Width(), height = r.height ? r.height : backBuffer_->Height();
+    if (r.native && sdlContext_) CurrentDrawableSize(sdlWindow_, &width, &height);
+    const bool fitted = FitBackBuffer(width, height, wanted.samples);
+    if (wanted.samples != r.samples)
+        LogMessage("[GL] %d samples per pixel asked, the driver gives %d", r.samples, wanted.samples);
+    return fitted && wanted.samples == r.samples;
+}
+
+void Context::RenderedSize(int* width, int* height) {
+    const ResourceHub::RenderScale scale = hub_->Scale();
+    *width = ScaledSide(backBuffer_->Width(), scale.x);
+    *height = ScaledSide(backBuffer_->Height(), scale.y);
+}
+
+bool Context::ReadRendered(std::vector<uint32_t>* pixels, int* width, int* height) {
+    return device_ && MakeCurrent() && device_->ReadGlPixels(backBuffer_, pixels, width, height);
 }
 
 }  // namespace platform::gl
@@ -427,6 +483,28 @@ std::string GlRenderer(IDirect3DDevice7* device) {
 bool ReadPresentedFrame(ID3DXContext* context, std::vector<uint32_t>* pixels, int* width, int* height) {
     auto* c = dynamic_cast<gl::Context*>(context);
     return c && width && height && c->ReadWindow(pixels, width, height);
+}
+
+bool SetRenderResolution(ID3DXContext* context, const RenderResolution& resolution) {
+    auto* c = dynamic_cast<gl::Context*>(context);
+    return c && c->SetResolution(resolution);
+}
+
+bool RenderedSize(ID3DXContext* context, int* width, int* height) {
+    auto* c = dynamic_cast<gl::Context*>(context);
+    if (!c || !width || !height) return false;
+    c->RenderedSize(width, height);
+    return true;
+}
+
+bool ReadRenderedFrame(ID3DXContext* context, std::vector<uint32_t>* pixels, int* width, int* height) {
+    auto* c = dynamic_cast<gl::Context*>(context);
+    return c && pixels && width && height && c->ReadRendered(pixels, width, height);
+}
+
+bool SwapIntervalAccepted(ID3DXContext* context) {
+    auto* c = dynamic_cast<gl::Context*>(context);
+    return c && c->SwapIntervalAccepted();
 }
 
 }  // namespace platform

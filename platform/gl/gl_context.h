@@ -18,6 +18,7 @@
 #include "platform/gl/gl_device.h"
 #include "platform/gl/gl_resources.h"
 #include "platform/ref_counted.h"
+#include "platform/render_resolution.h"
 
 namespace platform::gl {
 
@@ -36,12 +37,21 @@ public:
     // buffer), as ARGB, top row first; windowed contexts only.
     bool ReadWindow(std::vector<uint32_t>* pixels, int* width, int* height);
 
+    // See render_resolution.h.
+    bool SetResolution(const RenderResolution& resolution);
+    void RenderedSize(int* width, int* height);
+    bool ReadRendered(std::vector<uint32_t>* pixels, int* width, int* height);
+    bool SwapIntervalAccepted() const { return swapAccepted_; }
+
 private:
     Context() = default;
     ~Context() override;
     bool MakeCurrent();
     HRESULT MakeEglContext(bool software);
     HRESULT MakeWindowContext(HWND window, bool fullscreen, bool software);
+    // Sizes the back buffer to the largest rectangle of its logical aspect that
+    // fits in width x height (and the GL limits); false when it had to be smaller.
+    bool FitBackBuffer(int width, int height, int samples);
 
     // Offscreen.
     EGLDisplay display_ = EGL_NO_DISPLAY;
@@ -51,6 +61,9 @@ private:
     void* sdlWindow_ = nullptr;   // SDL_Window*
     void* sdlContext_ = nullptr;  // SDL_GLContext
     int swapInterval_ = -2;
+    bool swapAccepted_ = false;
+    RenderResolution resolution_;
+    int renderWidth_ = 0, renderHeight_ = 0;  // the back buffer in GL pixels
 
     std::shared_ptr<ResourceHub> hub_;
     DirectDraw* ddraw_ = nullptr;

@@ -243,6 +243,7 @@ void Device::DrainRetired() {
     if (!r.textures.empty()) glDeleteTextures(GLsizei(r.textures.size()), r.textures.data());
     if (!r.buffers.empty()) glDeleteBuffers(GLsizei(r.buffers.size()), r.buffers.data());
     if (!r.framebuffers.empty()) glDeleteFramebuffers(GLsizei(r.framebuffers.size()), r.framebuffers.data());
+    if (!r.renderbuffers.empty()) glDeleteRenderbuffers(GLsizei(r.renderbuffers.size()), r.renderbuffers.data());
 }
 
 void Device::EndFrame() {
@@ -255,10 +256,10 @@ void Device::EndFrame() {
 bool Device::Present(Surface* backBuffer, int windowWidth, int windowHeight) {
     if (!Ready() || windowWidth <= 0 || windowHeight <= 0) return false;
     uint64_t uploads = 0;
-    const GLuint source = backBuffer->EnsureFramebuffer(cache_, &uploads);
+    const GLuint source = backBuffer->EnsureResolvedFramebuffer(cache_, &uploads);
     stats_.textureUploads += uploads;
     if (!source) return false;
-    const int w = backBuffer->Width(), h = backBuffer->Height();
+    const int w = backBuffer->GlWidth(), h = backBuffer->GlHeight();
     // Largest rectangle of the back buffer's aspect that fits, centred.
     const double scale = std::min(double(windowWidth) / w, double(windowHeight) / h);
     const int rw = std::max(1, int(std::lround(w * scale))), rh = std::max(1, int(std::lround(h * scale)));
@@ -274,6 +275,26 @@ bool Device::Present(Surface* backBuffer, int windowWidth, int windowHeight) {
                       rw == w && rh == h ? GL_NEAREST : GL_LINEAR);
     CheckGl("presenting");
     return true;
+}
+
+bool Device::ReadGlPixels(Surface* target, std::vector<uint32_t>* pixels, int* width, int* height) {
+    if (!Ready() || !target || !pixels) return false;
+    uint64_t uploads = 0;
+    const GLuint source = target->EnsureResolvedFramebuffer(cache_, &uploads);
+    stats_.textureUploads += uploads;
+    if (!source) return false;
+    const int w = target->GlWidth(), h = target->GlHeight();
+    pixels->resize(size_t(w) * size_t(h));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    // Targets keep their top row at GL row 0: no flip.
+    glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, pixels->data());
+    if (!HasAlpha(target->Storage().format))
+        for (uint32_t& p : *pixels) p |= 0xFF000000u;
+    *width = w;
+    *height = h;
+    return glGetError() == GL_NO_ERROR;
 }
 
 // ---------------------------------------------------------------- scene and clear
@@ -317,7 +338,8 @@ HRESULT Device::Clear(DWORD count, D3DRECT* rects, DWORD flags, D3DCOLOR color, 
         const LONG x1 = std::max(r.x1, whole.x1), y1 = std::max(r.y1, whole.y1);
         const LONG x2 = std::min(r.x2, whole.x2), y2 = std::min(r.y2, whole.y2);
         if (x2 <= x1 || y2 <= y1) continue;
-        cache_.Scissor(x1, y1, x2 - x1, y2 - y1);
+        const PixelRect p = ToTargetPixels(x1, y1, x2, y2);
+        cache_.Scissor(p.x, p.y, p.width, p.height);
         glClear(bits);
     }
     cache_.Enable(GL_SCISSOR_TEST, false);
@@ -677,8 +699,24 @@ void Device::ApplyTarget() {
     const GLuint framebuffer = target_->EnsureFramebuffer(cache_, &uploads);
     stats_.textureUploads += uploads;
     cache_.BindDrawFramebuffer(framebuffer);
+    // The target's GL size may differ from its logical one (a higher rendering
+    // resolution): the viewport and the half-pixel offset follow it.
+    const double sx = double(target_->GlWidth()) / target_->Width();
+    const double sy = double(target_->GlHeight()) / target_->Height();
+    if (sx != targetScaleX_ || sy != targetScaleY_) {
+        targetScaleX_ = sx;
+        targetScaleY_ = sy;
+        Touch(kViewport);
+    }
     const D3DVIEWPORT7& v = state_.viewport;
-    cache_.Viewport(int(v.dwX), int(v.dwY), int(v.dwWidth), int(v.dwHeight));
+    const PixelRect p = ToTargetPixels(LONG(v.dwX), LONG(v.dwY), LONG(v.dwX + v.dwWidth), LONG(v.dwY + v.dwHeight));
+    cache_.Viewport(p.x, p.y, p.width, p.height);
+}
+
+Device::PixelRect Device::ToTargetPixels(LONG x1, LONG y1, LONG x2, LONG y2) const {
+    const auto at = [](LONG v, double scale) { return int(std::lround(double(v) * scale)); };
+    const int left = at(x1, targetScaleX_), top = at(y1, targetScaleY_);
+    return {left, top, std::max(1, at(x2, targetScaleX_) - left), std::max(1, at(y2, targetScaleY_) - top)};
 }
 
 void Device::ApplyRenderStates(bool pretransformed) {
@@ -853,7 +891,7 @@ void Device::UploadConstants(Program& p) {
     }
     if (stale(kViewport)) {
         float rect[4], offset[2];
-        ViewportUniforms(state_.viewport, rect, offset);
+        ViewportUniforms(state_.viewport, targetScaleX_, targetScaleY_, rect, offset);
         if (p.viewportRect >= 0) glUniform4fv(p.viewportRect, 1, rect);
         if (p.pixelOffset >= 0) glUniform2fv(p.pixelOffset, 1, offset);
     }

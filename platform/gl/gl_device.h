@@ -47,6 +47,9 @@ public:
     // Copies the back buffer into the default framebuffer of windowWidth x
     // windowHeight, scaled with its aspect kept (black bars).
     bool Present(Surface* backBuffer, int windowWidth, int windowHeight);
+    // A render target at its full GL size (resolved when multisampled) as ARGB,
+    // top row first.
+    bool ReadGlPixels(Surface* target, std::vector<uint32_t>* pixels, int* width, int* height);
     // Ends a frame: deletes released GL objects, counts the frame.
     void EndFrame();
 
@@ -125,6 +128,12 @@ private:
     Program* ProgramFor(const FfpKey& key);
     bool Prepare(const FvfLayout& layout, DWORD fvf, GLuint vertexBuffer);
     void ApplyTarget();
+    // A rectangle of logical target pixels (x1, y1 inclusive, x2, y2 exclusive)
+    // in the target's GL pixels.
+    struct PixelRect {
+        int x, y, width, height;
+    };
+    PixelRect ToTargetPixels(LONG x1, LONG y1, LONG x2, LONG y2) const;
     void ApplyRenderStates(bool pretransformed);
     void BindStages(const FfpKey& key);
     void ApplySampler(int stage);
@@ -148,6 +157,7 @@ private:
 
     FfpState state_;
     Surface* target_ = nullptr;                    // referenced
+    double targetScaleX_ = 1, targetScaleY_ = 1;   // GL pixels per logical pixel of the target
     Surface* textures_[kMaxTextureStages] = {};  // referenced
     bool inScene_ = false;
 

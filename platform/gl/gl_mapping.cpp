@@ -100,16 +100,19 @@ void NormalMatrix(const D3DMATRIX& m, float out[9]) {
     for (int k = 0; k < 9; ++k) out[k] = float(inv[k]);
 }
 
-void ViewportUniforms(const D3DVIEWPORT7& v, float rect[4], float pixelOffset[2]) {
+void ViewportUniforms(const D3DVIEWPORT7& v, double scaleX, double scaleY, float rect[4], float pixelOffset[2]) {
     const float w = float(std::max<DWORD>(v.dwWidth, 1)), h = float(std::max<DWORD>(v.dwHeight, 1));
     rect[0] = float(v.dwX);
     rect[1] = float(v.dwY);
     rect[2] = 2.0f / w;
     rect[3] = 2.0f / h;
-    // Half a pixel is 1 / W in normalised units; 63/64 of it keeps vertices that
-    // sit exactly on pixel edges off the pixel centres.
-    pixelOffset[0] = (63.0f / 64.0f) / w;
-    pixelOffset[1] = (63.0f / 64.0f) / h;
+    // Half a GL pixel is 1 / (W * scale) in normalised units; 63/64 of it keeps
+    // vertices that sit exactly on pixel edges off the pixel centres. On a target
+    // drawn at a higher resolution the shift is half a GL pixel, not half a
+    // logical one, so a quad on whole logical pixels still covers exactly their
+    // GL pixels (a full-screen fade leaves no uncovered row).
+    pixelOffset[0] = float((63.0 / 64.0) / (w * scaleX));
+    pixelOffset[1] = float((63.0 / 64.0) / (h * scaleY));
 }
 
 }  // namespace platform::gl

@@ -47,8 +47,10 @@ void UnpackColor(D3DCOLOR color, float out[4]);
 void NormalMatrix(const D3DMATRIX& m, float out[9]);
 
 // Shader constants that place pre-transformed vertices and shift every vertex
-// by (slightly under) half a pixel: rect = (X, Y, 2 / W, 2 / H), offset in clip
-// units per w.
-void ViewportUniforms(const D3DVIEWPORT7& viewport, float rect[4], float pixelOffset[2]);
+// by (slightly under) half a GL pixel: rect = (X, Y, 2 / W, 2 / H), offset in
+// clip units per w. The viewport is in logical pixels; scaleX and scaleY are the
+// target's GL pixels per logical pixel.
+void ViewportUniforms(const D3DVIEWPORT7& viewport, double scaleX, double scaleY, float rect[4],
+                      float pixelOffset[2]);
 
 }  // namespace platform::gl

@@ -2,6 +2,7 @@
 #include "platform/gl/gl_resources.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -75,40 +76,92 @@ void UploadLevel(Format format, bool s3tc, int level, const SurfaceStorage::Leve
 }
 
 // Render targets keep 8-bit RGBA in GL whatever their format; their CPU level
-// converts on the way in and out. Formats without alpha go in with alpha 1.
-void UploadRenderTarget(Format format, const SurfaceStorage::Level& l, bool allocate) {
+// converts on the way in and out. Formats without alpha go in with alpha 1. A
+// target whose GL size differs from its logical one takes the CPU picture
+// enlarged (or reduced) texel for texel.
+void UploadRenderTarget(Format format, const SurfaceStorage::Level& l, int glWidth, int glHeight, bool allocate) {
     std::vector<uint32_t> argb(size_t(l.width) * size_t(l.height));
     DecodeLevel(format, l.bytes.data(), l.pitch, l.width, l.height, argb.data());
+    if (glWidth != l.width || glHeight != l.height) {
+        std::vector<uint32_t> scaled(size_t(glWidth) * size_t(glHeight));
+        ScaleArgb(argb.data(), l.width, l.height, scaled.data(), glWidth, glHeight, false);
+        argb.swap(scaled);
+    }
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     if (allocate)
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, l.width, l.height, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, glWidth, glHeight, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
                      argb.data());
     else
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, l.width, l.height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, glWidth, glHeight, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
 }
 
-void UploadDepth(Format format, const SurfaceStorage::Level& l, bool allocate) {
+GLint DepthInternalFormat(Format format) {
+    return format == Format::Depth16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24;
+}
+
+void UploadDepth(Format format, const SurfaceStorage::Level& l, int glWidth, int glHeight, bool allocate) {
     const DWORD mask = DepthMask(format);
     const int bytes = BytesPerUnit(format);
-    std::vector<float> depth(size_t(l.width) * size_t(l.height));
-    for (int y = 0; y < l.height; ++y) {
-        const uint8_t* row = l.bytes.data() + size_t(y) * l.pitch;
-        for (int x = 0; x < l.width; ++x) {
+    std::vector<float> depth(size_t(glWidth) * size_t(glHeight));
+    for (int y = 0; y < glHeight; ++y) {
+        const int sy = std::min(l.height - 1, int((y + 0.5) * l.height / glHeight));
+        const uint8_t* row = l.bytes.data() + size_t(sy) * l.pitch;
+        for (int x = 0; x < glWidth; ++x) {
+            const int sx = std::min(l.width - 1, int((x + 0.5) * l.width / glWidth));
             uint32_t word = 0;
-            std::memcpy(&word, row + x * bytes, size_t(bytes));
-            depth[size_t(y) * size_t(l.width) + size_t(x)] = float(double(word & mask) / double(mask));
+            std::memcpy(&word, row + sx * bytes, size_t(bytes));
+            depth[size_t(y) * size_t(glWidth) + size_t(x)] = float(double(word & mask) / double(mask));
         }
     }
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    const GLint internal = format == Format::Depth16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24;
     if (allocate)
-        glTexImage2D(GL_TEXTURE_2D, 0, internal, l.width, l.height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        glTexImage2D(GL_TEXTURE_2D, 0, DepthInternalFormat(format), glWidth, glHeight, 0, GL_DEPTH_COMPONENT, GL_FLOAT,
+                     depth.data());
     else
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, l.width, l.height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, glWidth, glHeight, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+}
+
+// One GL pixel a logical pixel reads, with its share of the logical pixel's area.
+struct Tap {
+    int index;
+    double weight;
+};
+
+// For the logical pixels first .. first + count - 1 of an axis on which one
+// logical pixel spans `scale` GL pixels (of `limit`): the GL pixels each one
+// covers, weighted by how much of it they cover.
+std::vector<std::vector<Tap>> AreaTaps(int first, int count, double scale, int limit) {
+    std::vector<std::vector<Tap>> taps(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const double a = std::clamp((first + i) * scale, 0.0, double(limit));
+        const double b = std::clamp((first + i + 1) * scale, 0.0, double(limit));
+        auto& t = taps[size_t(i)];
+        double total = 0;
+        for (int k = int(a); k < limit && k < b; ++k) {
+            const double overlap = std::min(b, k + 1.0) - std::max(a, double(k));
+            if (overlap > 1e-9) {
+                t.push_back({k, overlap});
+                total += overlap;
+            }
+        }
+        if (t.empty()) {
+            t.push_back({std::clamp(int(a), 0, limit - 1), 1.0});
+            total = 1;
+        }
+        for (Tap& tap : t) tap.weight /= total;
+    }
+    return taps;
+}
+
+// The GL pixel under the centre of each logical pixel first .. first + count - 1.
+std::vector<int> CentreTaps(int first, int count, double scale, int limit) {
+    std::vector<int> taps(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) taps[size_t(i)] = std::clamp(int((first + i + 0.5) * scale), 0, limit - 1);
+    return taps;
 }
 
 bool ValidRect(const RECT& r, int width, int height) {
@@ -116,6 +169,8 @@ bool ValidRect(const RECT& r, int width, int height) {
 }
 
 }  // namespace
+
+int ScaledSide(int side, double scale) { return std::clamp(int(std::lround(side * scale)), 1, kMaxSurfaceSide); }
 
 // ---------------------------------------------------------------- ResourceHub
 
@@ -132,6 +187,25 @@ void ResourceHub::RetireBuffer(GLuint name) {
 void ResourceHub::RetireFramebuffer(GLuint name) {
     std::lock_guard lock(mutex_);
     if (name && !contextLost_) retired_.framebuffers.push_back(name);
+}
+
+void ResourceHub::RetireRenderbuffer(GLuint name) {
+    std::lock_guard lock(mutex_);
+    if (name && !contextLost_) retired_.renderbuffers.push_back(name);
+}
+
+void ResourceHub::SetRenderScale(double x, double y, int samples) {
+    std::lock_guard lock(mutex_);
+    if (x == scale_.x && y == scale_.y && samples == scale_.samples) return;
+    scale_.x = x;
+    scale_.y = y;
+    scale_.samples = samples;
+    scaleGeneration_.store(++scale_.generation, std::memory_order_release);
+}
+
+ResourceHub::RenderScale ResourceHub::Scale() {
+    std::lock_guard lock(mutex_);
+    return scale_;
 }
 
 ResourceHub::Retired ResourceHub::TakeRetired() {
@@ -166,6 +240,9 @@ SurfaceStorage::~SurfaceStorage() {
     hub->RetireTexture(texture);
     hub->RetireFramebuffer(framebuffer);
     hub->RetireFramebuffer(readFramebuffer);
+    hub->RetireFramebuffer(msFramebuffer);
+    hub->RetireRenderbuffer(msColor);
+    hub->RetireRenderbuffer(msDepth);
 }
 
 // ---------------------------------------------------------------- Surface
@@ -292,6 +369,28 @@ Surface* Surface::AttachedDepth() const {
     return depth_;
 }
 
+int Surface::GlWidth() const { return storage_->glWidth > 0 ? storage_->glWidth : Width(); }
+int Surface::GlHeight() const { return storage_->glHeight > 0 ? storage_->glHeight : Height(); }
+
+namespace {
+
+// GL thread, storage mutex held: copies a multisampled target's samples (and its
+// depth, when a depth buffer is attached) into its single-sample framebuffer.
+// The scissor test is off here: the device enables it only inside Clear.
+void Resolve(SurfaceStorage& st) {
+    if (st.samples <= 1 || !st.needsResolve || !st.msFramebuffer || !st.framebuffer) return;
+    GLint draw = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, st.msFramebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, st.framebuffer);
+    const GLbitfield bits = GL_COLOR_BUFFER_BIT | (st.msDepth && st.framebufferDepth ? GL_DEPTH_BUFFER_BIT : 0);
+    glBlitFramebuffer(0, 0, st.glWidth, st.glHeight, 0, 0, st.glWidth, st.glHeight, bits, GL_NEAREST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(draw));
+    st.needsResolve = false;
+}
+
+}  // namespace
+
 bool Surface::SyncForCpu(const RECT* rect) {
     SurfaceStorage& st = *storage_;
     if (st.kind == SurfaceKind::Plain || !st.gpuNewer) return true;
@@ -300,6 +399,12 @@ bool Surface::SyncForCpu(const RECT* rect) {
         return true;
     }
     if (!st.hub->OnGlThread() || !st.hub->MakeCurrent()) return false;
+    if (st.kind == SurfaceKind::RenderTarget) {
+        Resolve(st);
+    } else if (const std::shared_ptr<SurfaceStorage> owner = st.resolvedBy.lock()) {
+        std::lock_guard lock(owner->mutex);
+        Resolve(*owner);
+    }
     const SurfaceStorage::Level& l = st.levels[0];
     if (rect) {
         // A peek at a few pixels (a flare's depth test) reads those alone: a whole
@@ -316,36 +421,118 @@ void Surface::ReadBackLocked(int x, int y, int width, int height) {
     SurfaceStorage& st = *storage_;
     SurfaceStorage::Level& l = st.levels[0];
     if (width <= 0 || height <= 0) return;
-    const size_t count = size_t(width) * size_t(height);
+    const GLuint framebuffer = st.kind == SurfaceKind::RenderTarget ? st.framebuffer
+                               : st.kind == SurfaceKind::Depth      ? st.readFramebuffer
+                                                                    : 0;
+    if (!framebuffer) return;
     const int bytes = BytesPerUnit(st.format);
     uint8_t* origin = l.bytes.data() + size_t(y) * l.pitch + size_t(x) * size_t(bytes);
-    if (st.kind == SurfaceKind::RenderTarget) {
-        if (!st.framebuffer) return;
-        std::vector<uint32_t> argb(count);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.framebuffer);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glReadPixels(x, y, width, height, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, argb.data());
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+
+    // The GL pixels behind the rectangle. At the logical size they are the
+    // rectangle itself; at another size a colour pixel averages the GL pixels its
+    // area covers, and a depth pixel takes the GL pixel under its centre (an
+    // average of depths is no surface's depth).
+    const int gw = st.glWidth > 0 ? st.glWidth : l.width, gh = st.glHeight > 0 ? st.glHeight : l.height;
+    const double sx = double(gw) / l.width, sy = double(gh) / l.height;
+    const bool scaled = gw != l.width || gh != l.height;
+    const bool color = st.kind == SurfaceKind::RenderTarget;
+    std::vector<std::vector<Tap>> columns, rows;
+    std::vector<int> centreColumns, centreRows;
+    int gx = x, gy = y, bw = width, bh = height;
+    if (scaled && color) {
+        columns = AreaTaps(x, width, sx, gw);
+        rows = AreaTaps(y, height, sy, gh);
+        gx = columns.front().front().index;
+        gy = rows.front().front().index;
+        bw = columns.back().back().index + 1 - gx;
+        bh = rows.back().back().index + 1 - gy;
+    } else if (scaled) {
+        centreColumns = CentreTaps(x, width, sx, gw);
+        centreRows = CentreTaps(y, height, sy, gh);
+        gx = centreColumns.front();
+        gy = centreRows.front();
+        bw = centreColumns.back() + 1 - gx;
+        bh = centreRows.back() + 1 - gy;
+    }
+    const size_t blockCount = size_t(bw) * size_t(bh);
+    if (color) {
+        std::vector<uint32_t> block(blockCount);
+        glReadPixels(gx, gy, bw, bh, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, block.data());
+        std::vector<uint32_t> argb;
+        if (!scaled) {
+            argb.swap(block);
+        } else {
+            argb.resize(size_t(width) * size_t(height));
+            for (int row = 0; row < height; ++row) {
+                for (int col = 0; col < width; ++col) {
+                    double sum[4] = {};
+                    for (const Tap& ty : rows[size_t(row)])
+                        for (const Tap& tx : columns[size_t(col)]) {
+                            const uint32_t p = block[size_t(ty.index - gy) * size_t(bw) + size_t(tx.index - gx)];
+                            const double w = ty.weight * tx.weight;
+                            for (int c = 0; c < 4; ++c) sum[c] += w * double((p >> (8 * c)) & 0xFF);
+                        }
+                    uint32_t p = 0;
+                    for (int c = 0; c < 4; ++c) p |= uint32_t(std::clamp(std::lround(sum[c]), 0L, 255L)) << (8 * c);
+                    argb[size_t(row) * size_t(width) + size_t(col)] = p;
+                }
+            }
+        }
         if (!HasAlpha(st.format))
             for (uint32_t& p : argb) p |= 0xFF000000u;
         EncodeLevel(st.format, argb.data(), width, height, origin, l.pitch);
-    } else if (st.kind == SurfaceKind::Depth) {
-        if (!st.readFramebuffer) return;
-        std::vector<float> depth(count);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.readFramebuffer);
-        glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-        glReadPixels(x, y, width, height, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
-        const DWORD mask = DepthMask(st.format);
-        for (int row = 0; row < height; ++row) {
-            uint8_t* out = origin + size_t(row) * l.pitch;
-            for (int col = 0; col < width; ++col) {
-                const float d = std::clamp(depth[size_t(row) * size_t(width) + size_t(col)], 0.0f, 1.0f);
-                const uint32_t word = uint32_t(double(d) * mask + 0.5);
-                std::memcpy(out + col * bytes, &word, size_t(bytes));
-            }
+        return;
+    }
+    std::vector<float> block(blockCount);
+    glReadPixels(gx, gy, bw, bh, GL_DEPTH_COMPONENT, GL_FLOAT, block.data());
+    const DWORD mask = DepthMask(st.format);
+    for (int row = 0; row < height; ++row) {
+        uint8_t* out = origin + size_t(row) * l.pitch;
+        const size_t from = size_t(scaled ? centreRows[size_t(row)] - gy : row) * size_t(bw);
+        for (int col = 0; col < width; ++col) {
+            const size_t at = from + size_t(scaled ? centreColumns[size_t(col)] - gx : col);
+            const float d = std::clamp(block[at], 0.0f, 1.0f);
+            const uint32_t word = uint32_t(double(d) * mask + 0.5);
+            std::memcpy(out + col * bytes, &word, size_t(bytes));
         }
     }
+}
+
+void Surface::FollowScaleLocked() {
+    SurfaceStorage& st = *storage_;
+    if (st.kind == SurfaceKind::Plain || !st.hub->ScaleChangedSince(st.scaleGeneration)) return;
+    const ResourceHub::RenderScale scale = st.hub->Scale();
+    SurfaceStorage::Level& l = st.levels[0];
+    const int width = ScaledSide(l.width, scale.x), height = ScaledSide(l.height, scale.y);
+    const bool backBuffer = st.kind == SurfaceKind::RenderTarget && (st.caps & DDSCAPS_BACKBUFFER);
+    const int samples = backBuffer ? std::max(1, scale.samples) : 1;
+    st.scaleGeneration = scale.generation;
+    if (width == st.glWidth && height == st.glHeight && samples == st.samples) return;
+    if (st.texture) {
+        // What was drawn survives the change, at the logical size.
+        if (st.gpuNewer && st.kind == SurfaceKind::RenderTarget) {
+            Resolve(st);
+            ReadBackLocked(0, 0, l.width, l.height);
+            st.gpuNewer = false;
+        }
+        st.hub->RetireTexture(st.texture);
+        st.hub->RetireFramebuffer(st.framebuffer);
+        st.hub->RetireFramebuffer(st.readFramebuffer);
+        st.hub->RetireFramebuffer(st.msFramebuffer);
+        st.hub->RetireRenderbuffer(st.msColor);
+        st.hub->RetireRenderbuffer(st.msDepth);
+        st.texture = st.framebuffer = st.readFramebuffer = st.framebufferDepth = 0;
+        st.msFramebuffer = st.msColor = st.msDepth = 0;
+        st.gpuNewer = false;
+        l.dirty = true;
+    }
+    st.glWidth = width;
+    st.glHeight = height;
+    st.samples = samples;
+    st.needsResolve = false;
 }
 
 HRESULT Surface::Lock(RECT* rect, DDSURFACEDESC2* desc, DWORD flags, void* /*event*/) {
@@ -512,6 +699,14 @@ GLuint Surface::EnsureTexture(GlStateCache& cache, uint64_t* uploads) {
     SurfaceStorage& st = *storage_;
     std::lock_guard lock(st.mutex);
     if (st.kind == SurfaceKind::Depth) return 0;
+    FollowScaleLocked();
+    const GLuint texture = EnsureTextureLocked(cache, uploads);
+    Resolve(st);  // sampled: a multisampled target shows what was drawn
+    return texture;
+}
+
+GLuint Surface::EnsureTextureLocked(GlStateCache& cache, uint64_t* uploads) {
+    SurfaceStorage& st = *storage_;
     const bool allocate = st.texture == 0;
     if (allocate) {
         glGenTextures(1, &st.texture);
@@ -535,7 +730,7 @@ GLuint Surface::EnsureTexture(GlStateCache& cache, uint64_t* uploads) {
         if (!allocate && (!l.dirty || l.locked)) continue;
         bind();
         if (renderTarget)
-            UploadRenderTarget(st.format, l, allocate);
+            UploadRenderTarget(st.format, l, GlWidth(), GlHeight(), allocate);
         else
             UploadLevel(st.format, st.hub->s3tc, int(i), l, allocate);
         if (!l.locked) l.dirty = false;
@@ -546,6 +741,7 @@ GLuint Surface::EnsureTexture(GlStateCache& cache, uint64_t* uploads) {
 
 GLuint Surface::EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads) {
     SurfaceStorage& st = *storage_;
+    FollowScaleLocked();
     SurfaceStorage::Level& l = st.levels[0];
     const bool allocate = st.texture == 0;
     if (allocate) {
@@ -555,7 +751,7 @@ GLuint Surface::EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads)
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        UploadDepth(st.format, l, true);
+        UploadDepth(st.format, l, GlWidth(), GlHeight(), true);
         l.dirty = false;
         glGenFramebuffers(1, &st.readFramebuffer);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, st.readFramebuffer);
@@ -564,7 +760,7 @@ GLuint Surface::EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads)
         if (uploads) ++*uploads;
     } else if (l.dirty && !l.locked) {
         cache.BindTexture(GlStateCache::kUploadUnit, st.texture);
-        UploadDepth(st.format, l, false);
+        UploadDepth(st.format, l, GlWidth(), GlHeight(), false);
         l.dirty = false;
         if (uploads) ++*uploads;
     }
@@ -573,16 +769,19 @@ GLuint Surface::EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads)
 
 GLuint Surface::EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads) {
     if (storage_->kind != SurfaceKind::RenderTarget) return 0;
-    const GLuint color = EnsureTexture(cache, uploads);
-    if (!color) return 0;
     Surface* depth = AttachedDepth();
     GLuint depthTexture = 0;
+    Format depthFormat = Format::Depth24;
     if (depth) {
         std::lock_guard lock(depth->storage_->mutex);
         depthTexture = depth->EnsureDepthTextureLocked(cache, uploads);
+        depthFormat = depth->storage_->format;
     }
     SurfaceStorage& st = *storage_;
     std::lock_guard lock(st.mutex);
+    FollowScaleLocked();
+    const GLuint color = EnsureTextureLocked(cache, uploads);
+    if (!color) return 0;
     if (!st.framebuffer) {
         glGenFramebuffers(1, &st.framebuffer);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, st.framebuffer);
@@ -593,6 +792,43 @@ GLuint Surface::EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads) {
         glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_TEXTURE_2D, depthTexture, 0);
         st.framebufferDepth = depthTexture;
     }
+    if (st.samples <= 1) return st.framebuffer;
+
+    // Multisampled: draws go to renderbuffers of the target's own, depth
+    // included; the attached depth buffer receives their depth at each resolve.
+    if (!st.msFramebuffer) {
+        glGenRenderbuffers(1, &st.msColor);
+        glBindRenderbuffer(GL_RENDERBUFFER, st.msColor);
+        glRenderbufferStorageMultisample(GL_RENDERBUFFER, st.samples, GL_RGBA8, st.glWidth, st.glHeight);
+        glGenFramebuffers(1, &st.msFramebuffer);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.msFramebuffer);
+        glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, st.msColor);
+    }
+    if ((st.msDepth != 0) != (depthTexture != 0)) {
+        if (st.msDepth) {
+            st.hub->RetireRenderbuffer(st.msDepth);
+            st.msDepth = 0;
+        } else {
+            glGenRenderbuffers(1, &st.msDepth);
+            glBindRenderbuffer(GL_RENDERBUFFER, st.msDepth);
+            glRenderbufferStorageMultisample(GL_RENDERBUFFER, st.samples, GLenum(DepthInternalFormat(depthFormat)),
+                                             st.glWidth, st.glHeight);
+        }
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, st.msFramebuffer);
+        glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, st.msDepth);
+        if (depth) {
+            std::lock_guard depthLock(depth->storage_->mutex);
+            depth->storage_->resolvedBy = storage_;
+        }
+    }
+    return st.msFramebuffer;
+}
+
+GLuint Surface::EnsureResolvedFramebuffer(GlStateCache& cache, uint64_t* uploads) {
+    if (!EnsureFramebuffer(cache, uploads)) return 0;
+    SurfaceStorage& st = *storage_;
+    std::lock_guard lock(st.mutex);
+    Resolve(st);
     return st.framebuffer;
 }
 
@@ -600,6 +836,7 @@ void Surface::MarkDrawn() {
     {
         std::lock_guard lock(storage_->mutex);
         storage_->gpuNewer = true;
+        storage_->needsResolve = storage_->samples > 1;
     }
     if (Surface* depth = AttachedDepth()) {
         std::lock_guard lock(depth->storage_->mutex);

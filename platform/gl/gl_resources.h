@@ -33,6 +33,9 @@ namespace platform::gl {
 // The widest and tallest surface CreateSurface makes.
 constexpr int kMaxSurfaceSide = 8192;
 
+// The GL side of a render target's logical side at a render scale.
+int ScaledSide(int side, double scale);
+
 // Shared by the device and every resource; outlives whichever goes last.
 class ResourceHub {
 public:
@@ -44,9 +47,10 @@ public:
     void RetireTexture(GLuint name);
     void RetireBuffer(GLuint name);
     void RetireFramebuffer(GLuint name);
+    void RetireRenderbuffer(GLuint name);
 
     struct Retired {
-        std::vector<GLuint> textures, buffers, framebuffers;
+        std::vector<GLuint> textures, buffers, framebuffers, renderbuffers;
     };
     // Takes the names waiting for deletion (GL thread).
     Retired TakeRetired();
@@ -61,6 +65,23 @@ public:
     // GL thread: makes the owning context current; false once it is gone.
     bool MakeCurrent();
 
+    // How render targets and depth buffers map the size the engine asks for
+    // (logical pixels) onto GL pixels: a target w x h logical is
+    // round(w * x) x round(h * y) in GL, and the back buffer takes `samples`
+    // samples per pixel. Each change moves `generation`; targets take the new
+    // size when the GL thread next uses them.
+    struct RenderScale {
+        double x = 1, y = 1;
+        int samples = 1;
+        uint32_t generation = 0;
+    };
+    void SetRenderScale(double x, double y, int samples);
+    RenderScale Scale();
+    // Cheap check for the GL thread: whether the scale moved since `generation`.
+    bool ScaleChangedSince(uint32_t generation) const {
+        return scaleGeneration_.load(std::memory_order_acquire) != generation;
+    }
+
     // Whether DXT blocks go to GL as they are (the S3TC extension is there and
     // the renderer samples them fast); otherwise they are decoded at upload.
     std::atomic<bool> s3tc{false};
@@ -71,6 +92,8 @@ private:
     std::mutex mutex_;
     bool contextLost_ = false;
     Retired retired_;
+    RenderScale scale_;
+    std::atomic<uint32_t> scaleGeneration_{0};
 };
 
 enum class SurfaceKind : uint8_t {
@@ -107,6 +130,20 @@ struct SurfaceStorage {
     GLuint readFramebuffer = 0;  // depth buffers: for reading the depth back
     GLuint framebufferDepth = 0; // depth texture the framebuffer has attached now
     bool gpuNewer = false;       // drawn into since the last read-back
+
+    // Render targets and depth buffers: the size of their GL storage (the logical
+    // size times the render scale) and the scale generation it follows.
+    int glWidth = 0, glHeight = 0;
+    uint32_t scaleGeneration = ~0u;
+    // A multisampled render target (the back buffer with multisampling on) draws
+    // into renderbuffers of its own and is resolved into `framebuffer` before
+    // anything reads it.
+    int samples = 1;
+    GLuint msFramebuffer = 0, msColor = 0, msDepth = 0;
+    bool needsResolve = false;
+    // Depth buffers attached to a multisampled target: that target, whose
+    // resolve brings this buffer's depth up to date.
+    std::weak_ptr<SurfaceStorage> resolvedBy;
 };
 
 class Surface final : public RefCounted<IDirectDrawSurface7> {
@@ -132,6 +169,11 @@ public:
     int Height() const { return storage_->levels[size_t(level_)].height; }
     // The depth surface attached to this render target, or null (not referenced).
     Surface* AttachedDepth() const;
+    // Size of the GL storage of a render target or depth buffer (the logical size
+    // times the render scale, once the GL thread has used it); of a plain surface,
+    // its size.
+    int GlWidth() const;
+    int GlHeight() const;
 
     // GL thread: makes the surface's GL texture current with its CPU levels and
     // returns it (0 for depth buffers, or when it cannot be made). uploads counts
@@ -140,6 +182,9 @@ public:
     // GL thread: the framebuffer of a render target with its attached depth;
     // uploads CPU changes first. 0 when the surface is not a render target.
     GLuint EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads);
+    // GL thread: like EnsureFramebuffer, but for reading: a multisampled target
+    // is resolved first and its single-sample framebuffer returned.
+    GLuint EnsureResolvedFramebuffer(GlStateCache& cache, uint64_t* uploads);
     // The device drew into this render target (and its depth buffer).
     void MarkDrawn();
 
@@ -154,6 +199,14 @@ private:
     // depth buffer, or of the rect (x, y, width, height) of one, into the CPU level.
     void ReadBackLocked(int x, int y, int width, int height);
     GLuint EnsureDepthTextureLocked(GlStateCache& cache, uint64_t* uploads);
+    // GL thread, storage mutex held: gives a render target or depth buffer the GL
+    // size and sample count of the current render scale. When they change, the
+    // contents are read back first (so they survive, at the logical size) and
+    // the GL objects are dropped, to be made again at the new size.
+    void FollowScaleLocked();
+    // GL thread, storage mutex held: the colour texture of a render target or
+    // the texture of a plain surface, made and brought up to date.
+    GLuint EnsureTextureLocked(GlStateCache& cache, uint64_t* uploads);
 
     std::shared_ptr<SurfaceStorage> storage_;
     int level_;

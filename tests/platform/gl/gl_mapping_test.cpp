@@ -129,27 +129,34 @@ TEST(GlMapping, MultiplyAppliesTheLeftMatrixFirst) {
     EXPECT_FLOAT_EQ(D3DMatrixMultiply(scale, move)._41, 1.0f);
 }
 
-TEST(GlMapping, PixelCentreConstantsPlaceVerticesJustShortOfHalfAPixel) {
-    const D3DVIEWPORT7 v{16, 8, 640, 480, 0, 1};
-    float rect[4], offset[2];
-    ViewportUniforms(v, rect, offset);
-    // The shader's placement: ndc = (s - origin) * 2 / size - 1, plus the offset.
-    const auto windowX = [&](float sx) {
-        const float ndc = (sx - rect[0]) * rect[2] - 1 + offset[0];
-        return v.dwX + (ndc + 1) * v.dwWidth / 2;
-    };
-    const auto windowY = [&](float sy) {
-        const float ndc = (sy - rect[1]) * rect[3] - 1 + offset[1];
-        return v.dwY + (ndc + 1) * v.dwHeight / 2;
-    };
-    EXPECT_NEAR(windowX(16), 16 + 63.0f / 128, 1e-3);
-    EXPECT_NEAR(windowY(8), 8 + 63.0f / 128, 1e-3);
-    EXPECT_NEAR(windowX(656), 656 + 63.0f / 128, 1e-2);
-    // An edge on a pixel boundary lands just before that pixel's centre (x + 0.5),
-    // so pixel 16 is inside a quad starting at 16 and pixel 24 outside one ending there.
-    EXPECT_LT(windowX(16), 16.5f);
-    EXPECT_LT(windowX(24), 24.5f);
-    EXPECT_GT(windowX(24), 23.5f + 0.5f);
+TEST(GlMapping, PixelCentreConstantsPlaceVerticesJustShortOfHalfAGlPixel) {
+    // At the logical size and on a target drawn at twice the resolution, where
+    // the shift is half a GL pixel so edges on logical pixels stay on GL edges.
+    for (const double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        const D3DVIEWPORT7 v{16, 8, 640, 480, 0, 1};
+        float rect[4], offset[2];
+        ViewportUniforms(v, scale, scale, rect, offset);
+        // The shader's placement: ndc = (s - origin) * 2 / size - 1, plus the
+        // offset; then GL's viewport, in GL pixels.
+        const auto glX = [&](float sx) {
+            const float ndc = (sx - rect[0]) * rect[2] - 1 + offset[0];
+            return float(scale * (v.dwX + (ndc + 1) * v.dwWidth / 2));
+        };
+        const auto glY = [&](float sy) {
+            const float ndc = (sy - rect[1]) * rect[3] - 1 + offset[1];
+            return float(scale * (v.dwY + (ndc + 1) * v.dwHeight / 2));
+        };
+        const float s = float(scale);
+        EXPECT_NEAR(glX(16), 16 * s + 63.0f / 128, 1e-3);
+        EXPECT_NEAR(glY(8), 8 * s + 63.0f / 128, 1e-3);
+        EXPECT_NEAR(glX(656), 656 * s + 63.0f / 128, 1e-2);
+        // An edge on a pixel boundary lands just before that GL pixel's centre,
+        // so GL pixel 16s is inside a quad starting at 16 and 24s outside one ending there.
+        EXPECT_LT(glX(16), 16 * s + 0.5f);
+        EXPECT_LT(glX(24), 24 * s + 0.5f);
+        EXPECT_GT(glX(24), 24 * s);
+    }
 }
 
 }  // namespace
