@@ -400,7 +400,8 @@ bool Context::FitBackBuffer(int width, int height, int samples) {
 bool Context::SetResolution(const RenderResolution& r) {
     const bool sizeValid = (r.width == 0 && r.height == 0) ||
                            (r.width >= 1 && r.width <= kMaxRenderSide && r.height >= 1 && r.height <= kMaxRenderSide);
-    if (!sizeValid || r.samples < 1 || r.samples > 8 || !device_ || !MakeCurrent()) return false;
+    const bool samplesValid = r.samples >= 1 && r.samples <= 8 && (r.samples & (r.samples - 1)) == 0;
+    if (!sizeValid || !samplesValid || !device_ || !MakeCurrent()) return false;
     GLint maxSamples = 1;
     glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
     RenderResolution wanted = r;

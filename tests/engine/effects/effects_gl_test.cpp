@@ -28,6 +28,7 @@
 #include "engine/scene/world.h"
 #include "platform/d3d7.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/render_scale.h"
 
 using namespace ZK3D;
 
@@ -40,7 +41,7 @@ bool Near(const Color& c, float r, float g, float b) {
     return std::abs(c.r - r) < 0.1f && std::abs(c.g - g) < 0.1f && std::abs(c.b - b) < 0.1f;
 }
 
-class EffectsGL : public ::testing::Test {
+class EffectsGL : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -51,6 +52,7 @@ protected:
         SelectMode(kWidth, kHeight, 32, 0);
         context_ = Context::Create(nullptr);
         if (!context_) GTEST_SKIP() << "no EGL context could be made here: the GL device cannot render offscreen";
+        ASSERT_TRUE(testing_support::UseRenderScale(context_->d3dx(), kWidth, kHeight, GetParam()));
         world_ = CreateWorld(context_.get());
         scene_ = CreateScene(world_.get(), "GL");
         context_->SetClearColor({0, 0, 0, 0});
@@ -112,7 +114,7 @@ protected:
 
 }  // namespace
 
-TEST_F(EffectsGL, FlareDrawsAlongTheAxisUnlessANearerSurfaceHidesIt) {
+TEST_P(EffectsGL, FlareDrawsAlongTheAxisUnlessANearerSurfaceHidesIt) {
     White("white.tex");
     // A red square of 20 pixels on the source, a green one of 10 at the mirrored point.
     const std::string lfd = Write("gl.lfd", "white.tex 20 0 1 0 0\nwhite.tex 10 100 0 1 0\n");
@@ -147,7 +149,7 @@ TEST_F(EffectsGL, FlareDrawsAlongTheAxisUnlessANearerSurfaceHidesIt) {
     EXPECT_TRUE(Near(Pixel(119, 89), 0, 0, 0));
 }
 
-TEST_F(EffectsGL, ParticleIsASquareFacingTheCamera) {
+TEST_P(EffectsGL, ParticleIsASquareFacingTheCamera) {
     Texture* white = White("spark.tex");
     ParticleSystem system("gl", white, 0.5f, 0.5f, {0, 0, 1, 1}, {0, 0, 1, 1}, ParticleFlags(""));
     Particle p;
@@ -169,7 +171,7 @@ TEST_F(EffectsGL, ParticleIsASquareFacingTheCamera) {
     EXPECT_TRUE(Near(Pixel(80, 70), 0, 0, 0));
 }
 
-TEST_F(EffectsGL, TextShowsWhereThePageIsOpaque) {
+TEST_P(EffectsGL, TextShowsWhereThePageIsOpaque) {
     // A page whose left half is opaque white and right half transparent; 'A' maps
     // the opaque half, 'B' the transparent one.
     MakeTexture("page.tex", 16, 16, [](int x, int) { return x < 8 ? 0xFFFFFFFFu : 0x00FFFFFFu; });
@@ -194,3 +196,5 @@ TEST_F(EffectsGL, TextShowsWhereThePageIsOpaque) {
     EXPECT_TRUE(Near(Pixel(55, 28), 0, 0, 0));  // past the text
     EXPECT_TRUE(Near(Pixel(25, 40), 0, 0, 0));  // below the line
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, EffectsGL, testing_support::kRenderScales, testing_support::RenderScaleName);

@@ -12,6 +12,7 @@
 #include "engine/render/layers.h"
 #include "engine/render/mode_selection.h"
 #include "engine/scene/world.h"
+#include "tests/support/render_scale.h"
 
 using namespace ZK3D;
 
@@ -20,13 +21,14 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 
-class LayersGL : public ::testing::Test {
+class LayersGL : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         ResetModeSelection();
         SelectMode(kWidth, kHeight, 32, 0);
         context_ = Context::Create(nullptr);
         if (!context_) GTEST_SKIP() << "no EGL context could be made here: the GL device cannot render offscreen";
+        ASSERT_TRUE(testing_support::UseRenderScale(context_->d3dx(), kWidth, kHeight, GetParam()));
         world_ = CreateWorld(context_.get());
     }
     void TearDown() override {
@@ -63,7 +65,7 @@ protected:
 
 }  // namespace
 
-TEST_F(LayersGL, MotionBlurLaysTheCaptureOverTheTargetWithOpacityOneMinusFactor) {
+TEST_P(LayersGL, MotionBlurLaysTheCaptureOverTheTargetWithOpacityOneMinusFactor) {
     zkMotionBlurLayer blur;
     blur.Init();
     Run(blur, {0, 0, 1, 0}, {0, 1, 0, 0}, 0);
@@ -83,14 +85,14 @@ TEST_F(LayersGL, MotionBlurLaysTheCaptureOverTheTargetWithOpacityOneMinusFactor)
     EXPECT_TRUE(Near(Centre(), 0, 1, 0));
 }
 
-TEST_F(LayersGL, DoubleImageAddsTwoCopiesOverACleanTarget) {
+TEST_P(LayersGL, DoubleImageAddsTwoCopiesOverACleanTarget) {
     zkDoubleImageLayer twice;
     twice.Init();
     Run(twice, {1, 1, 1, 0}, {0.25f, 0.125f, 0, 0}, 0);
     EXPECT_TRUE(Near(Centre(), 0.5f, 0.25f, 0));
 }
 
-TEST_F(LayersGL, UnshiftedDoubleImageGivesTheBytesOfTwoCopiesInOnePass) {
+TEST_P(LayersGL, UnshiftedDoubleImageGivesTheBytesOfTwoCopiesInOnePass) {
     zkDoubleImageLayer twice;
     twice.Init();
     twice.SetRect(0, 0, kWidth, kHeight);
@@ -131,7 +133,7 @@ TEST_F(LayersGL, UnshiftedDoubleImageGivesTheBytesOfTwoCopiesInOnePass) {
     EXPECT_EQ(onePass[size_t(kWidth * (kHeight - 1) + kWidth - 1)].r, 1.0f);  // saturated
 }
 
-TEST_F(LayersGL, RadialBlurWithFactorZeroDrawsTheCaptureAloneAndFactorOneAddsFadingCopies) {
+TEST_P(LayersGL, RadialBlurWithFactorZeroDrawsTheCaptureAloneAndFactorOneAddsFadingCopies) {
     zkMotionRadialBlurLayer radial(0.2f, 10);
     radial.Init();
     Run(radial, {0, 0, 0, 0}, {1, 0, 0, 0}, 0);
@@ -141,7 +143,7 @@ TEST_F(LayersGL, RadialBlurWithFactorZeroDrawsTheCaptureAloneAndFactorOneAddsFad
     EXPECT_TRUE(Near(Centre(), 1, 0, 0));
 }
 
-TEST_F(LayersGL, NestedLayerDrawsIntoTheOuterCaptureWhichReachesTheScreen) {
+TEST_P(LayersGL, NestedLayerDrawsIntoTheOuterCaptureWhichReachesTheScreen) {
     zkMotionBlurLayer outer;
     zkDoubleImageLayer inner;
     outer.Init();
@@ -162,3 +164,5 @@ TEST_F(LayersGL, NestedLayerDrawsIntoTheOuterCaptureWhichReachesTheScreen) {
     outer.Draw();
     EXPECT_TRUE(Near(Centre(), 0, 0.5f, 0));
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, LayersGL, testing_support::kRenderScales, testing_support::RenderScaleName);

@@ -24,6 +24,7 @@
 #include "tools/image/jpeg_writer.h"
 #include "tools/image/png_writer.h"
 #include "tools/zks/zks_writer.h"
+#include "tests/support/render_scale.h"
 
 using namespace ZK3D;
 using testing_support::LogCapture;
@@ -41,13 +42,14 @@ image::Image TwoColours(int w, int h, image::Rgba left, image::Rgba right) {
     return img;
 }
 
-class TextureGL : public ::testing::Test {
+class TextureGL : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         ResetModeSelection();
         SelectMode(kWidth, kHeight, 32, 0);
         context_ = Context::Create(nullptr);
         if (!context_) GTEST_SKIP() << "no EGL context could be made here: the GL device cannot render offscreen";
+        ASSERT_TRUE(testing_support::UseRenderScale(context_->d3dx(), kWidth, kHeight, GetParam()));
         world_ = CreateWorld(context_.get());
         dir_ = fs::path(::testing::TempDir()) /
                ("texgl_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -165,7 +167,7 @@ int MipLevels(IDirectDrawSurface7* surface) {
 
 // ---------------------------------------------------------------- images through the device
 
-TEST_F(TextureGL, JpegDdsAndOtherImagesBecomeDeviceTextures) {
+TEST_P(TextureGL, JpegDdsAndOtherImagesBecomeDeviceTextures) {
     LogCapture log;
     Texture jpeg("J");
     jpeg.SetBitmap(WriteJpeg("two.jpg", TwoColours(16, 8, {200, 100, 50}, {10, 240, 130})).c_str());
@@ -211,7 +213,7 @@ TEST_F(TextureGL, JpegDdsAndOtherImagesBecomeDeviceTextures) {
 
 // ---------------------------------------------------------------- scene files rendered
 
-TEST_F(TextureGL, TexturedLitFoggedMeshFromAWrittenSceneFile) {
+TEST_P(TextureGL, TexturedLitFoggedMeshFromAWrittenSceneFile) {
     const std::string picture = WriteJpeg("rg.jpg", TwoColours(16, 16, {255, 0, 0}, {0, 255, 0}));
     zks::Scene s;
     s.name = "Lit";
@@ -255,7 +257,7 @@ TEST_F(TextureGL, TexturedLitFoggedMeshFromAWrittenSceneFile) {
     EXPECT_TRUE(Near(Pixel(right, row), 0.5f, 1, 0.5f, 0.1f));
 }
 
-TEST_F(TextureGL, PicturesOfAnySizeShowTheirColoursInLoadedScenes) {
+TEST_P(TextureGL, PicturesOfAnySizeShowTheirColoursInLoadedScenes) {
     // Each picture, red on its left half and green on its right, on its own
     // square in its own scene file: the square must show both colours (a picture
     // that failed to load leaves the lit material's white). Images the utility
@@ -325,7 +327,7 @@ TEST_F(TextureGL, PicturesOfAnySizeShowTheirColoursInLoadedScenes) {
     }
 }
 
-TEST_F(TextureGL, SortedTransparentFacesAreDrawnBackToFront) {
+TEST_P(TextureGL, SortedTransparentFacesAreDrawnBackToFront) {
     const std::string half = WriteDds("half.dds", image::Image(4, 4, {255, 255, 255, 128}), image::DdsFormat::A8R8G8B8);
     zks::Scene s;
     s.name = "Glass";
@@ -353,3 +355,5 @@ TEST_F(TextureGL, SortedTransparentFacesAreDrawnBackToFront) {
     // Far blue over black at half, then near red over that at half.
     EXPECT_TRUE(Near(Pixel(kWidth / 2, kHeight / 2), 0.5f, 0, 0.25f, 0.05f));
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, TextureGL, testing_support::kRenderScales, testing_support::RenderScaleName);

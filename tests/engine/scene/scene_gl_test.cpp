@@ -13,6 +13,7 @@
 #include "engine/scene/camera.h"
 #include "engine/scene/hierarchy_node.h"
 #include "engine/scene/world.h"
+#include "tests/support/render_scale.h"
 
 using namespace ZK3D;
 
@@ -24,13 +25,14 @@ constexpr int kHeight = 120;
 bool IsRed(const Color& c) { return c.r > 0.8f && c.g < 0.2f && c.b < 0.2f; }
 bool IsBlue(const Color& c) { return c.b > 0.8f && c.r < 0.2f && c.g < 0.2f; }
 
-class SceneGL : public ::testing::Test {
+class SceneGL : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
         ResetModeSelection();
         SelectMode(kWidth, kHeight, 32, 0);
         context_ = Context::Create(nullptr);
         if (!context_) GTEST_SKIP() << "no EGL context could be made here: the GL device cannot render offscreen";
+        ASSERT_TRUE(testing_support::UseRenderScale(context_->d3dx(), kWidth, kHeight, GetParam()));
         world_ = CreateWorld(context_.get());
         scene_ = CreateScene(world_.get(), "GL");
         scene_->descriptor.bgcolor = {0, 0, 1, 0};
@@ -101,7 +103,7 @@ protected:
 
 }  // namespace
 
-TEST_F(SceneGL, AnimatedQuadSeenThroughTwoCameras) {
+TEST_P(SceneGL, AnimatedQuadSeenThroughTwoCameras) {
     const int cx = kWidth / 2, cy = kHeight / 2;
     // Frame 0, near camera: the quad (x -1..1, z -1..1) covers the centre; its
     // edges fall at 0.075 of the half width either side.
@@ -124,3 +126,5 @@ TEST_F(SceneGL, AnimatedQuadSeenThroughTwoCameras) {
     EXPECT_TRUE(IsBlue(Pixel(86, cy + 4)));
     EXPECT_TRUE(IsBlue(Pixel(cx, cy)));
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, SceneGL, testing_support::kRenderScales, testing_support::RenderScaleName);
