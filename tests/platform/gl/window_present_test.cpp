@@ -1,7 +1,8 @@
 // Presenting into a real window on an X server of the test's own with no window
 // manager: the back buffer is scaled into the window's drawable with its aspect
 // kept, centred between black bars, whatever size the window really has now,
-// windowed, full screen, windowed again, and when SDL's idea of it is wrong.
+// windowed, full screen, windowed again, resized, and when SDL's idea of it is
+// wrong; at the native resolution the back buffer itself takes that size.
 #include <SDL.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@
 
 #include "platform/d3dx.h"
 #include "platform/gl_stats.h"
+#include "platform/render_resolution.h"
 #include "platform/window.h"
 
 namespace {
@@ -87,7 +89,10 @@ private:
     return ::testing::AssertionSuccess();
 }
 
-TEST(WindowPresent, LetterboxesIntoTheWindowsRealDrawable) {
+class WindowPresent : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WindowPresent, LetterboxesIntoTheWindowsRealDrawable) {
+    const bool native = GetParam();
     if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "Xvfb is not installed";
     BareXServer server(1280, 720);
     ASSERT_FALSE(server.Display().empty()) << "Xvfb did not start";
@@ -103,10 +108,11 @@ TEST(WindowPresent, LetterboxesIntoTheWindowsRealDrawable) {
         c->Release();
         D3DXUninitialize();
     });
+    platform::RenderResolution resolution;
+    resolution.native = native;
+    ASSERT_TRUE(platform::SetRenderResolution(context.get(), resolution));
     IDirect3DDevice7* device = context->GetD3DDevice();
     const D3DCOLOR colour = 0xFF3080C0;
-    ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1, 0), D3D_OK);
-    device->Release();
 
     auto* sdl = static_cast<SDL_Window*>(window->NativeHandle());
     struct Step {
@@ -118,6 +124,7 @@ TEST(WindowPresent, LetterboxesIntoTheWindowsRealDrawable) {
         {"windowed", [] {}, 640, 480},
         {"full screen", [&] { window->SetFullscreen(true); }, 1280, 720},
         {"windowed again", [&] { window->SetFullscreen(false); }, 640, 480},
+        {"resized", [&] { SDL_SetWindowSize(sdl, 1000, 500); }, 1000, 500},
         // Without a window manager SDL then reports the screen's size while the
         // X window keeps its own.
         {"full screen asked of SDL alone", [&] { SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP); }, 0,
@@ -126,7 +133,11 @@ TEST(WindowPresent, LetterboxesIntoTheWindowsRealDrawable) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
         step.change();
-        EXPECT_EQ(context->UpdateFrame(D3DX_UPDATE_NOVSYNC), D3D_OK);
+        // A frame presented after the change, then one drawn at the size it set.
+        for (int frame = 0; frame < 2; ++frame) {
+            ASSERT_EQ(device->Clear(0, nullptr, D3DCLEAR_TARGET, colour, 1, 0), D3D_OK);
+            EXPECT_EQ(context->UpdateFrame(D3DX_UPDATE_NOVSYNC), D3D_OK);
+        }
         std::vector<uint32_t> frame;
         int width = 0, height = 0;
         ASSERT_TRUE(platform::ReadPresentedFrame(context.get(), &frame, &width, &height));
@@ -135,7 +146,20 @@ TEST(WindowPresent, LetterboxesIntoTheWindowsRealDrawable) {
             EXPECT_EQ(height, step.height);
         }
         EXPECT_TRUE(Letterboxed(frame, width, height, colour));
+        // The back buffer: 640 x 480, or at the native resolution the largest
+        // 4:3 rectangle in the drawable.
+        int renderWidth = 0, renderHeight = 0;
+        ASSERT_TRUE(platform::RenderedSize(context.get(), &renderWidth, &renderHeight));
+        const double scale = native ? std::min(width / 640.0, height / 480.0) : 1.0;
+        EXPECT_EQ(renderWidth, int(std::lround(640 * scale)));
+        EXPECT_EQ(renderHeight, int(std::lround(480 * scale)));
     }
+    device->Release();
 }
+
+INSTANTIATE_TEST_SUITE_P(Resolutions, WindowPresent, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Native" : "Logical";
+                         });
 
 }  // namespace
