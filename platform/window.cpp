@@ -66,6 +66,17 @@ void VideoQuit() {
     if (g_videoUsers > 0 && --g_videoUsers == 0) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
+bool DesktopSize(int* width, int* height) {
+    if (!HasDisplay() || !VideoInit(nullptr)) return false;
+    SDL_DisplayMode mode{};
+    const bool known = SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0;
+    VideoQuit();
+    if (!known) return false;
+    *width = mode.w;
+    *height = mode.h;
+    return true;
+}
+
 std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* error) {
     if (!HasDisplay()) {
         if (error) *error = "no display";
@@ -73,9 +84,11 @@ std::unique_ptr<Window> Window::Create(const WindowDesc& desc, std::string* erro
     }
     if (!VideoInit(error)) return nullptr;
     // Made windowed and then switched: on X11 with no window manager a window
-    // created full screen keeps its requested size.
-    SDL_Window* w = SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     desc.width, desc.height, SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI);
+    // created full screen keeps its requested size. Resizable, because the device
+    // scales its back buffer into whatever drawable the window has each frame.
+    SDL_Window* w =
+        SDL_CreateWindow(desc.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, desc.width, desc.height,
+                         SDL_WINDOW_OPENGL | SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE);
     if (!w) {
         if (error) *error = SDL_GetError();
         VideoQuit();
@@ -138,6 +151,14 @@ void Window::SetFullscreen(bool fullscreen) {
 
 void Window::DrawableSize(int* width, int* height) const {
     SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(window_), width, height);
+}
+
+int Window::RefreshRate() const {
+    // The mode of the display the window is on now: it may have been moved.
+    SDL_DisplayMode mode{};
+    const int display = SDL_GetWindowDisplayIndex(static_cast<SDL_Window*>(window_));
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0) return 60;
+    return mode.refresh_rate;
 }
 
 bool KeyHeld(int virtualKey) {

@@ -42,7 +42,7 @@ struct WindowDesc {
 
 class Window {
 public:
-    // Creates a centred window; nullptr (with the reason in *error) when no window
+    // Creates a centred, resizable window; nullptr (with the reason in *error) when no window
     // can be made, for example without a display.
     static std::unique_ptr<Window> Create(const WindowDesc& desc, std::string* error);
     ~Window();
@@ -57,6 +57,8 @@ public:
     bool Fullscreen() const { return fullscreen_; }
     // Size of the drawable area in pixels (the window may be larger than 640 x 480).
     void DrawableSize(int* width, int* height) const;
+    // Refresh rate in Hz of the display the window is on (60 when it cannot be told).
+    int RefreshRate() const;
     // The SDL window, for the graphics device in platform/gl.
     void* NativeHandle() const { return window_; }
 
@@ -72,6 +74,9 @@ bool HasDisplay();
 // Starts and stops the video and event subsystems (counted; safe to nest).
 bool VideoInit(std::string* error);
 void VideoQuit();
+// The size of the first display's desktop mode in pixels; false when there is
+// no display to ask.
+bool DesktopSize(int* width, int* height);
 
 // Whether the key is held now (the high bit of the platform's asynchronous key
 // state). Keys can be injected for tests and scripted runs with SetKeyOverride.
