@@ -134,6 +134,65 @@ TEST_F(WholeDemo, CaptureWritesEveryFrameAndTheSoundtrack) {
     EXPECT_GT(shown, count / 2);
 }
 
+TEST_F(WholeDemo, CapturesAtTwiceTheResolutionOrMultisampledShowTheSameFrames) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.5f;
+    Write(options);
+    const auto capture = [&](const std::string& name, const std::string& arguments) {
+        const RunResult run = Velmoor("--capture " + (dir_ / name).string() + " --fixed-fps 6 " + arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return dir_ / name;
+    };
+    const fs::path logical = capture("logical", "");
+    struct Case {
+        const char* arguments;
+        int scale;  // PNG pixels per logical pixel
+    };
+    for (const Case& c : {Case{"--resolution 1280x960", 2}, Case{"--msaa 4", 1}}) {
+        SCOPED_TRACE(c.arguments);
+        const fs::path frames = capture(std::string("scaled") + std::to_string(c.scale), c.arguments);
+        // Every frame, box-filtered down to 640 x 480, against the logical one: the
+        // same pictures, differing only along edges (mean over the whole show).
+        double difference = 0;
+        int count = 0, worst = -1;
+        double worstMean = 0;
+        for (int i = 0;; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%06d.png", i);
+            std::vector<uint8_t> a, b;
+            int aw = 0, ah = 0, bw = 0, bh = 0;
+            if (!platform::ReadImageRgb((logical / name).string(), &a, &aw, &ah)) {
+                EXPECT_FALSE(fs::exists(frames / name)) << "more frames than the logical capture";
+                break;
+            }
+            ASSERT_TRUE(platform::ReadImageRgb((frames / name).string(), &b, &bw, &bh)) << name;
+            ASSERT_EQ(bw, 640 * c.scale);
+            ASSERT_EQ(bh, 480 * c.scale);
+            double sum = 0;
+            for (int y = 0; y < 480; ++y)
+                for (int x = 0; x < 640; ++x)
+                    for (int k = 0; k < 3; ++k) {
+                        int box = 0;
+                        for (int dy = 0; dy < c.scale; ++dy)
+                            for (int dx = 0; dx < c.scale; ++dx)
+                                box += b[(size_t(y * c.scale + dy) * size_t(bw) + size_t(x * c.scale + dx)) * 3 + k];
+                        const double filtered = double(box) / (c.scale * c.scale);
+                        sum += std::fabs(filtered - a[(size_t(y) * 640 + size_t(x)) * 3 + k]);
+                    }
+            const double mean = sum / (640.0 * 480 * 3);
+            difference += mean;
+            ++count;
+            if (mean > worstMean) {
+                worstMean = mean;
+                worst = i;
+            }
+        }
+        ASSERT_GT(count, 0);
+        EXPECT_LT(difference / count, 1.0) << "mean difference per channel over " << count << " frames";
+        EXPECT_LT(worstMean, 5.0) << "frame " << worst;
+    }
+}
+
 TEST_F(WholeDemo, CaptureOverAMonoHalfRateSoundtrackEndsWithTheShow) {
     MiniDemoOptions options;
     options.sceneSeconds = 0.5f;
