@@ -18,7 +18,7 @@ bool ParseCount(const char* text, int minimum, int* out) {
 const char* UsageText() {
     return "usage: velmoor [--data DIR] [--windowed|--fullscreen] [--software] [--headless]\n"
            "               [--fixed-fps N] [--capture DIR] [--benchmark] [--start-scene N]\n"
-           "               [--pack FILE] [--log FILE] [-v]\n"
+           "               [--resolution WxH|native] [--msaa N] [--pack FILE] [--log FILE] [-v]\n"
            "\n"
            "  --data DIR       play the demo whose vlm.ini and data are in DIR (default: here)\n"
            "  --windowed       play in a 640 x 480 window, whatever vlm.ini says\n"
@@ -32,6 +32,9 @@ const char* UsageText() {
            "                   per-scene table of frame times against the fill-rate floor,\n"
            "                   with draws, triangles, fragments and state changes per frame\n"
            "  --start-scene N  load everything, then start at script N with the music there\n"
+           "  --resolution WxH render at W x H pixels (the show keeps its 4:3 picture);\n"
+           "                   native: at the window's size (the desktop's when offscreen)\n"
+           "  --msaa N         multisample with N samples per pixel: 1 (none), 2, 4 or 8\n"
            "  --pack FILE      read data files from the pack FILE (loose files still win)\n"
            "  --log FILE       write every report to FILE\n"
            "  -v               print plain messages to stderr\n";
@@ -79,6 +82,29 @@ bool ParseOptions(int argc, const char* const* argv, RunOptions* o, std::string*
                 *error = "--start-scene needs a script number from 0 to 9, not \"" + std::string(v) + "\"";
                 return false;
             }
+        } else if (a == "--resolution") {
+            const char* v = value("a size WxH or native");
+            if (!v) return false;
+            // Only the size is taken, so --msaa may come before or after.
+            platform::RenderResolution parsed;
+            std::string reason;
+            if (!platform::ParseResolution(v, &parsed, &reason)) {
+                *error = "--resolution needs WxH or native, not \"" + std::string(v) + "\"" +
+                         (reason.empty() ? "" : " (" + reason + ")");
+                return false;
+            }
+            o->resolution.width = parsed.width;
+            o->resolution.height = parsed.height;
+            o->resolution.native = parsed.native;
+        } else if (a == "--msaa") {
+            const char* v = value("a sample count");
+            if (!v) return false;
+            int samples = 0;
+            if (!ParseCount(v, 1, &samples) || (samples != 1 && samples != 2 && samples != 4 && samples != 8)) {
+                *error = "--msaa needs 1, 2, 4 or 8 samples, not \"" + std::string(v) + "\"";
+                return false;
+            }
+            o->resolution.samples = samples;
         } else if (a == "--pack") {
             const char* v = value("a pack file");
             if (!v) return false;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/render_resolution.h"
+
 struct RunOptions {
     std::string dataDir;      // --data DIR: where vlm.ini and the data live (default: current directory)
     int fullscreen = -1;      // --windowed (0) / --fullscreen (1); -1: as vlm.ini says
@@ -15,6 +17,9 @@ struct RunOptions {
     bool verbose = false;     // -v: plain messages to stderr
     int startScene = -1;      // --start-scene N: begin at script N (development)
     std::string pack;         // --pack FILE: read data from a pack file
+    // --resolution WxH|native and --msaa N: the back buffer's size and samples
+    // (the default keeps the 640 x 480 logical size, one sample)
+    platform::RenderResolution resolution;
     bool help = false;        // -h / --help
 };
 

@@ -16,7 +16,8 @@ TEST(Options, ParsesEveryRunMode) {
     RunOptions o;
     std::string error;
     ASSERT_TRUE(Parse({"--data", "out", "--fullscreen", "--software", "--fixed-fps", "30", "--capture", "frames",
-                       "--log", "run.log", "-v", "--start-scene", "4", "--pack", "demo.zkp"},
+                       "--log", "run.log", "-v", "--start-scene", "4", "--pack", "demo.zkp", "--resolution", "1280x960",
+                       "--msaa", "4"},
                       &o, &error))
         << error;
     EXPECT_EQ(o.dataDir, "out");
@@ -28,11 +29,24 @@ TEST(Options, ParsesEveryRunMode) {
     EXPECT_TRUE(o.verbose);
     EXPECT_EQ(o.startScene, 4);
     EXPECT_EQ(o.pack, "demo.zkp");
+    EXPECT_EQ(o.resolution.width, 1280);
+    EXPECT_EQ(o.resolution.height, 960);
+    EXPECT_FALSE(o.resolution.native);
+    EXPECT_EQ(o.resolution.samples, 4);
     RunOptions w;
-    ASSERT_TRUE(Parse({"--windowed", "--headless", "--benchmark"}, &w, &error));
+    ASSERT_TRUE(
+        Parse({"--windowed", "--headless", "--benchmark", "--msaa", "8", "--resolution", "native"}, &w, &error));
     EXPECT_EQ(w.fullscreen, 0);
     EXPECT_TRUE(w.headless);
     EXPECT_TRUE(w.benchmark);
+    EXPECT_TRUE(w.resolution.native);
+    EXPECT_EQ(w.resolution.samples, 8);  // the size given after the samples keeps them
+    // The defaults keep the logical size and one sample.
+    RunOptions d;
+    ASSERT_TRUE(Parse({}, &d, &error));
+    EXPECT_EQ(d.resolution.width, 0);
+    EXPECT_FALSE(d.resolution.native);
+    EXPECT_EQ(d.resolution.samples, 1);
 }
 
 TEST(Options, RejectsBadCommandLinesWithAReason) {
@@ -44,6 +58,11 @@ TEST(Options, RejectsBadCommandLinesWithAReason) {
     EXPECT_FALSE(Parse({"--fixed-fps", "12x"}, &o, &error));
     EXPECT_FALSE(Parse({"--start-scene", "10"}, &o, &error));
     EXPECT_FALSE(Parse({"--data"}, &o, &error));
+    EXPECT_FALSE(Parse({"--resolution", "1280by960"}, &o, &error));
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"--msaa", "3"}, &o, &error));
+    EXPECT_EQ(error, "--msaa needs 1, 2, 4 or 8 samples, not \"3\"");
+    EXPECT_FALSE(Parse({"--msaa", "16"}, &o, &error));
     EXPECT_FALSE(Parse({"--frobnicate"}, &o, &error));
     EXPECT_EQ(error, "unknown option \"--frobnicate\"");
 }
