@@ -16,6 +16,7 @@
 #include "demo/demo_host.h"
 #include "demo/loading_sequence.h"
 #include "demo/scene_index.h"
+#include "platform/render_resolution.h"
 
 namespace platform {
 class Window;
@@ -97,6 +98,9 @@ public:
         fullscreenOverride_ = fullscreen;
         softwareOverride_ = software;
     }
+    // The size and multisampling the render context draws at, set on it as soon
+    // as it is made (native is for a window; offscreen, pass a concrete size).
+    void setRenderResolution(const platform::RenderResolution& resolution) { resolution_ = resolution; }
     // Begins the show at script `index` instead of 0, with the music where that
     // script would begin (development).
     void setFirstScript(int index) { firstScript_ = index; }
@@ -132,6 +136,7 @@ private:
     ClockSettings clock_;
     int fullscreenOverride_ = -1;
     int softwareOverride_ = -1;
+    platform::RenderResolution resolution_;
     uint64_t frames_ = 0;
     uint32_t virtualTick_ = 0;
     uint64_t clockRemainder_ = 0;

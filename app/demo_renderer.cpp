@@ -6,6 +6,18 @@
 #include "engine/scene/world.h"
 #include "platform/report.h"
 
+#include <string>
+
+namespace {
+
+std::string Describe(const platform::RenderResolution& r) {
+    std::string size = r.native ? "the native size" : std::to_string(r.width) + " x " + std::to_string(r.height);
+    if (!r.width && !r.height && !r.native) size = "640 x 480";
+    return size + " with " + std::to_string(r.samples) + (r.samples == 1 ? " sample" : " samples");
+}
+
+}  // namespace
+
 bool Demo::createRenderer(bool fullscreen, bool software) {
     if (fullscreen) ZK3D::SetFullScreen(true);
     if (software) ZK3D::SetSoftwareRasterizer();
@@ -16,6 +28,14 @@ bool Demo::createRenderer(bool fullscreen, bool software) {
         LogError("[RC] - The render context cannot be created");
         return false;
     }
+    // Before anything is drawn, so every target is made at its final size. A
+    // context that cannot take it draws as it can (at worst the logical size):
+    // the show still plays.
+    const platform::RenderResolution logical;
+    if ((resolution_.width != logical.width || resolution_.height != logical.height ||
+         resolution_.native != logical.native || resolution_.samples != logical.samples) &&
+        !platform::SetRenderResolution(context->d3dx(), resolution_))
+        LogMessage("[GL] Cannot render at %s; drawing at what the device allows", Describe(resolution_).c_str());
     ownedWorld_ = ZK3D::CreateWorld(context);
     world = ownedWorld_.get();
     ZK3D::SetCurrentWorld(world);

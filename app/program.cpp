@@ -156,6 +156,15 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     demo.setLoadingSequence(sequence);
     if (options.startScene > 0) demo.setFirstScript(options.startScene);
     demo.setWindow(window.get());
+    // A window's drawable gives "native" its size; offscreen there is none, so
+    // the desktop's size stands in when there is a display to ask.
+    platform::RenderResolution resolution = options.resolution;
+    if (resolution.native && !window) {
+        resolution.native = false;
+        if (!platform::DesktopSize(&resolution.width, &resolution.height))
+            LogMessage("[GL] No display to take the native size from: rendering at 640 x 480");
+    }
+    demo.setRenderResolution(resolution);
     demo.running = 1;  // the window is up (or there is none to wait for)
 
     std::unique_ptr<FrameObserver> observer;
