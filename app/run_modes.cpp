@@ -8,6 +8,7 @@
 #include "engine/core/screen.h"
 #include "engine/render/context.h"
 #include "platform/frame_capture.h"
+#include "platform/render_resolution.h"
 #include "platform/sound.h"
 
 int ShowPart(int frameState) {
@@ -19,13 +20,32 @@ int ShowPart(int frameState) {
 
 // ---------------------------------------------------------------- capture
 
+namespace {
+
+// The finished frame as RGB: the back buffer at its full size where the device
+// renders at a resolution of its own, else the logical back buffer.
+bool ReadFrameRgb(ID3DXContext* context, std::vector<uint8_t>* rgb, int* width, int* height) {
+    std::vector<uint32_t> argb;
+    if (!platform::ReadRenderedFrame(context, &argb, width, height))
+        return platform::ReadBackBuffer(context, rgb, width, height);
+    rgb->resize(argb.size() * 3);
+    for (size_t i = 0; i < argb.size(); ++i) {
+        (*rgb)[3 * i] = uint8_t(argb[i] >> 16);
+        (*rgb)[3 * i + 1] = uint8_t(argb[i] >> 8);
+        (*rgb)[3 * i + 2] = uint8_t(argb[i]);
+    }
+    return true;
+}
+
+}  // namespace
+
 void CaptureObserver::afterFrame(Demo& demo, double) {
     if (failed_ || !demo.context) return;
     std::vector<uint8_t> rgb;
     int width = 0, height = 0;
     char name[32];
     std::snprintf(name, sizeof name, "/%06d.png", frames_);
-    if (!platform::ReadBackBuffer(demo.context->d3dx(), &rgb, &width, &height) ||
+    if (!ReadFrameRgb(demo.context->d3dx(), &rgb, &width, &height) ||
         !platform::WritePng(directory_ + name, rgb, width, height)) {
         std::fprintf(stderr, "velmoor: cannot write the frame \"%s%s\"\n", directory_.c_str(), name);
         failed_ = true;
