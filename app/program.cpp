@@ -14,7 +14,10 @@
 #include "demo/ini_file.h"
 #include "engine/core/screen.h"
 #include "engine/files/pack.h"
+#include "engine/render/context.h"
 #include "engine/render/mode_selection.h"
+#include "platform/gl_stats.h"
+#include "platform/render_resolution.h"
 #include "platform/report.h"
 #include "platform/window.h"
 
@@ -30,6 +33,12 @@ bool IsFile(const char* path) {
     return stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// UpdateFrame calls of the demo's device so far; 0 where it cannot be told.
+uint64_t PresentCount(const Demo& demo) {
+    platform::GlStats stats;
+    return demo.context && platform::GetGlStats(demo.context->device(), &stats) ? stats.frames : 0;
+}
+
 struct FileCloser {
     void operator()(std::FILE* f) const {
         if (f) std::fclose(f);
@@ -38,8 +47,13 @@ struct FileCloser {
 
 }  // namespace
 
-int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer) {
+int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer, FramePacer* pacer) {
     using Clock = std::chrono::steady_clock;
+    // Fixed-clock runs (offscreen, capture, benchmark) go as fast as they render.
+    const bool realTime = window && !demo.fixedClock();
+    FramePacer steadyPacer;
+    if (!pacer) pacer = &steadyPacer;
+    uint64_t presents = PresentCount(demo);
     if (observer) observer->beforeFirstFrame(demo);
     while (demo.isRunning()) {
         platform::Event event;
@@ -62,6 +76,16 @@ int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer) {
         const auto begin = Clock::now();
         demo.frame();
         if (observer) observer->afterFrame(demo, std::chrono::duration<double>(Clock::now() - begin).count());
+        // A frame that presented nothing (a script starting) is not waited after.
+        // Where the device cannot count presents, every frame is taken to present.
+        const uint64_t presented = PresentCount(demo);
+        if (realTime && demo.isRunning() && (presented != presents || presented == 0)) {
+            const bool accepted = demo.context && platform::SwapIntervalAccepted(demo.context->d3dx());
+            // The show's clock once the music plays; before, the pacer's own.
+            const double music = demo.frameState >= frame_state::Running(0) ? demo.musicTime() : -1.0;
+            pacer->afterPresent(window->RefreshRate(), accepted, music);
+        }
+        presents = presented;
     }
     const bool ok = observer ? observer->finish(demo) : true;
     demo.shutdown();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/demo.h"
+#include "app/frame_pacer.h"
 #include "app/options.h"
 #include "app/run_modes.h"
 
@@ -19,5 +20,8 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence);
 // Escape and closing the window stop the demo; a quit request ends the loop at
 // once and returns its code without Demo::shutdown(). Otherwise returns 0 after
 // Demo::shutdown() (1 when the observer says the run failed). The observer, if
-// any, sees every frame and its duration.
-int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer = nullptr);
+// any, sees every frame and its duration. A real-time run on a window is paced
+// to the display by `pacer` (null: one on the steady clock) after every frame
+// that presented.
+int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer = nullptr,
+                FramePacer* pacer = nullptr);

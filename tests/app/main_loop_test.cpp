@@ -1,5 +1,6 @@
 // The main loop on a real window of SDL's offscreen driver, with events pushed
-// into its queue between frames: what ends the loop, and how.
+// into its queue between frames: what ends the loop, and how, and which runs
+// it paces.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -78,7 +79,7 @@ private:
 
 }  // namespace
 
-TEST(MainLoop, AQuitEndsItAtOnceAndOnlyEscapeStopsTheDemo) {
+TEST(MainLoop, AQuitEndsItAtOnceOnlyEscapeStopsTheDemoAndOnlyRealTimeIsPaced) {
     // The offscreen driver makes windows without a display; the window only asks
     // that one is named.
     ScopedEnv driver("SDL_VIDEODRIVER", "offscreen");
@@ -88,6 +89,8 @@ TEST(MainLoop, AQuitEndsItAtOnceAndOnlyEscapeStopsTheDemo) {
         std::map<int, std::vector<SDL_Event>> events;  // pushed after these frames
         int frames;                                     // frames run in all
         bool shutdown;                                  // the loop ended through Demo::shutdown
+        int fixedFps = 30;                              // 0: real time, on the music device's clock
+        bool paced = false;                             // the loop waited after frames
     };
     const Case cases[] = {
         // Arrows, Insert and keys the program does not name leave the demo running; the quit ends the loop
@@ -95,6 +98,8 @@ TEST(MainLoop, AQuitEndsItAtOnceAndOnlyEscapeStopsTheDemo) {
         {"keys then quit", {{1, {Key(SDLK_LEFT), Key(SDLK_a), Key(SDLK_INSERT)}}, {3, {Quit()}}}, 3, false},
         // Escape stops the demo: the loop ends before the next frame and shuts the demo down.
         {"escape", {{2, {Key(SDLK_ESCAPE)}}}, 2, true},
+        // Without a device to say the swap waits, a real-time run waits after each frame itself.
+        {"real time", {}, 10, true, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -103,14 +108,21 @@ TEST(MainLoop, AQuitEndsItAtOnceAndOnlyEscapeStopsTheDemo) {
         ASSERT_NE(window, nullptr) << error;
         EndlessLoading loading;
         EventPusher pusher(c.events);
+        double now = 0;
+        int sleeps = 0;
+        FramePacer pacer([&] { return now; }, [&](double seconds) {
+            now += seconds;
+            ++sleeps;
+        });
         Demo demo;
-        demo.setClock({30});
+        demo.setClock({c.fixedFps});
         demo.setLoadingSequence(&loading);
         demo.running = 1;
-        EXPECT_EQ(RunMainLoop(demo, window.get(), &pusher), 0);
+        EXPECT_EQ(RunMainLoop(demo, window.get(), &pusher, &pacer), 0);
         EXPECT_EQ(pusher.frames, c.frames);
         EXPECT_EQ(demo.isRunning(), !c.shutdown);
         EXPECT_EQ(loading.released, c.shutdown);
         EXPECT_EQ(pusher.finished, c.shutdown);
+        EXPECT_EQ(sleeps > 0, c.paced);
     }
 }

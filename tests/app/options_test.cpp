@@ -34,7 +34,8 @@ TEST(Options, ParsesEveryRunMode) {
     EXPECT_FALSE(o.resolution.native);
     EXPECT_EQ(o.resolution.samples, 4);
     RunOptions w;
-    ASSERT_TRUE(Parse({"--windowed", "--headless", "--benchmark", "--msaa", "8", "--resolution", "native"}, &w, &error));
+    ASSERT_TRUE(
+        Parse({"--windowed", "--headless", "--benchmark", "--msaa", "8", "--resolution", "native"}, &w, &error));
     EXPECT_EQ(w.fullscreen, 0);
     EXPECT_TRUE(w.headless);
     EXPECT_TRUE(w.benchmark);
