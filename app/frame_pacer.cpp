@@ -50,6 +50,13 @@ void FramePacer::afterPresent(int refreshHz, bool intervalAccepted, double music
     } else {
         haveOffset_ = false;
     }
+    // A frame that already took a period or more goes on at once: nothing spins,
+    // and waiting for the next boundary would only drop a show the machine draws
+    // at 45 frames a second to 30.
+    if (lastStart_ >= 0 && now - lastStart_ >= period) {
+        lastStart_ = now;
+        return;
+    }
     const double clock = haveOffset_ ? now + musicOffset_ : now;
     double wait = std::min((std::floor(clock / period) + 1) * period - clock, period);
     if (lastStart_ >= 0) wait = std::max(wait, lastStart_ + period / 2 - now);

@@ -7,7 +7,8 @@
 // intervals shows it is not honoured (under 3/4 of the refresh period), it
 // sleeps until the next multiple of the refresh period on the show's clock,
 // never longer than one period, and never so little that two frames start
-// closer than half a period apart.
+// closer than half a period apart. A frame that took a period or more is not
+// held back.
 #pragma once
 
 #include <array>
