@@ -77,6 +77,8 @@ bool CaptureObserver::finish(Demo& demo) {
 
 void BenchmarkObserver::beforeFirstFrame(Demo& demo) {
     if (!demo.context) return;
+    // Overdraw is per pixel drawn: at another resolution, per pixel of the back buffer.
+    platform::RenderedSize(demo.context->d3dx(), &renderWidth_, &renderHeight_);
     floorMs_ = ZK3D::MeasureFillFloor(*demo.context);
     meter_ = std::make_unique<ZK3D::FrameCostMeter>(*demo.context);
     fragmentCounter_ = meter_->counter();
@@ -105,8 +107,7 @@ std::string BenchmarkObserver::table() const {
     for (size_t p = 0; p < parts_.size(); ++p) {
         if (parts_[p].empty()) continue;
         frames += parts_[p].size();
-        out += ZK3D::FrameCostRow(kNames[p], parts_[p], counters_[p], floorMs_, ZK3D::kScreenWidth,
-                                  ZK3D::kScreenHeight);
+        out += ZK3D::FrameCostRow(kNames[p], parts_[p], counters_[p], floorMs_, renderWidth_, renderHeight_);
     }
     char line[128];
     std::snprintf(line, sizeof line, "total      %7zu frames in %.1f s\n", frames, total_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "demo/scene_index.h"
+#include "engine/core/screen.h"
 #include "engine/render/frame_cost.h"
 
 class Demo;
@@ -64,6 +65,7 @@ private:
     platform::FragmentCounter fragmentCounter_ = platform::FragmentCounter::kNone;
     double floorMs_ = 0;
     double total_ = 0;
+    int renderWidth_ = ZK3D::kScreenWidth, renderHeight_ = ZK3D::kScreenHeight;
 };
 
 // Which part of the show the dispatcher state belongs to (0 loading, k + 1 script k).
