@@ -778,7 +778,7 @@ GLuint Surface::EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads) {
         depthFormat = depth->storage_->format;
     }
     SurfaceStorage& st = *storage_;
-    std::lock_guard lock(st.mutex);
+    std::unique_lock lock(st.mutex);
     FollowScaleLocked();
     const GLuint color = EnsureTextureLocked(cache, uploads);
     if (!color) return 0;
@@ -817,8 +817,13 @@ GLuint Surface::EnsureFramebuffer(GlStateCache& cache, uint64_t* uploads) {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, st.msFramebuffer);
         glFramebufferRenderbuffer(GL_READ_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, st.msDepth);
         if (depth) {
+            // The depth buffer learns who resolves it with this target's mutex let
+            // go: a depth read-back takes the two the other way round.
+            const GLuint framebuffer = st.msFramebuffer;
+            lock.unlock();
             std::lock_guard depthLock(depth->storage_->mutex);
             depth->storage_->resolvedBy = storage_;
+            return framebuffer;
         }
     }
     return st.msFramebuffer;

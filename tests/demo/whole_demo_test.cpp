@@ -139,7 +139,7 @@ TEST_F(WholeDemo, CapturesAtTwiceTheResolutionOrMultisampledShowTheSameFrames) {
     options.sceneSeconds = 0.5f;
     Write(options);
     const auto capture = [&](const std::string& name, const std::string& arguments) {
-        const RunResult run = Velmoor("--capture " + (dir_ / name).string() + " --fixed-fps 6 " + arguments);
+        const RunResult run = Velmoor("--capture " + (dir_ / name).string() + " --fixed-fps 4 " + arguments);
         EXPECT_EQ(run.exitCode, 0) << run.err;
         return dir_ / name;
     };
