@@ -27,6 +27,11 @@ SDL_Scancode ScancodeOf(int virtualKey) {
         case VK_RIGHT: return SDL_SCANCODE_RIGHT;
         case VK_DOWN: return SDL_SCANCODE_DOWN;
         case VK_INSERT: return SDL_SCANCODE_INSERT;
+        case VK_SPACE: return SDL_SCANCODE_SPACE;
+        case VK_PRIOR: return SDL_SCANCODE_PAGEUP;
+        case VK_NEXT: return SDL_SCANCODE_PAGEDOWN;
+        case VK_HOME: return SDL_SCANCODE_HOME;
+        case VK_F1: return SDL_SCANCODE_F1;
         default: return SDL_SCANCODE_UNKNOWN;
     }
 }
@@ -39,6 +44,11 @@ int VirtualKeyOf(SDL_Keycode key) {
         case SDLK_RIGHT: return VK_RIGHT;
         case SDLK_DOWN: return VK_DOWN;
         case SDLK_INSERT: return VK_INSERT;
+        case SDLK_SPACE: return VK_SPACE;
+        case SDLK_PAGEUP: return VK_PRIOR;
+        case SDLK_PAGEDOWN: return VK_NEXT;
+        case SDLK_HOME: return VK_HOME;
+        case SDLK_F1: return VK_F1;
         default: return 0;
     }
 }

@@ -14,11 +14,16 @@ namespace platform {
 // Virtual-key codes of the keys the program looks at, with the platform's values.
 enum VirtualKey : int {
     VK_ESCAPE = 0x1B,
+    VK_SPACE = 0x20,
+    VK_PRIOR = 0x21,  // Page Up
+    VK_NEXT = 0x22,   // Page Down
+    VK_HOME = 0x24,
     VK_LEFT = 0x25,
     VK_UP = 0x26,
     VK_RIGHT = 0x27,
     VK_DOWN = 0x28,
     VK_INSERT = 0x2D,
+    VK_F1 = 0x70,
 };
 
 enum class EventKind {
