@@ -29,6 +29,11 @@ std::optional<float> FlashList::step(float t, float strength) {
     return std::nullopt;
 }
 
+void FlashList::seek(float t) {
+    index_ = 0;
+    while (index_ < count_ && t > times_[index_] + length_) ++index_;
+}
+
 const char* CameraByTime(float t, std::span<const float> bounds, std::span<const char* const> names) {
     for (size_t i = 0; i < bounds.size(); ++i)
         if (t < bounds[i]) return names[i];

@@ -35,6 +35,9 @@ public:
     // The flash level this frame for strength s (empty when no flash is active),
     // moving the index on when the current flash is over.
     std::optional<float> step(float t, float strength);
+    // Moves the index to the first flash not yet over at t, as if the list had
+    // been stepped every frame up to t, without firing the flashes in between.
+    void seek(float t);
     int index() const { return index_; }
     int count() const { return count_; }
 

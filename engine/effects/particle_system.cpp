@@ -37,6 +37,17 @@ void ParticleSystem::FreeList(Particle*& head) {
     }
 }
 
+void ParticleSystem::Restart(float t) {
+    while (Particle* p = particles) {
+        particles = p->next;
+        p->next = spare_;
+        spare_ = p;
+    }
+    particleCount = 0;
+    previousTime = time = t;
+    for (int32_t i = 0; i < emitterCount; ++i) emitters[i]->lastTime = t;
+}
+
 void ParticleSystem::compile() {
     indices.resize(static_cast<size_t>(kQuadsPerDraw) * 6);
     for (int i = 0; i < kQuadsPerDraw; ++i) {

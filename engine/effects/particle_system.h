@@ -60,6 +60,9 @@ public:
         previousTime = time;
         time = t;
     }
+    // Starts over at time t with no particles: the emitters count what is due
+    // from t on, so a show entered part-way does not emit its whole past at once.
+    void Restart(float t);
 
     // The update step of render alone: deaths, emission, operators, motion.
     void Update();

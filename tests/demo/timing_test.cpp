@@ -139,3 +139,24 @@ TEST(Timing, LoadingSteps) {
     ExpectLevel(LoadingWipe(0.75f), 0.5f);
     EXPECT_EQ(TickDelta(5u, 0xFFFFFFF0u), 21u);  // across the wrap-around
 }
+
+TEST(Timing, SeekingAFlashListSkipsTheFlashesOverByThenWithoutFiringThem) {
+    const float beats[] = {1, 5, 9};
+    struct Case {
+        float t;
+        int index;                   // after the seek
+        std::optional<float> level;  // of the frame at t (strength 1)
+    };
+    const Case cases[] = {
+        {0, 0, std::nullopt}, {2, 0, 0.5f}, {3.5f, 1, std::nullopt}, {6, 1, 0.5f}, {30, 3, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.t);
+        FlashList flashes;
+        flashes.set(beats, 2);
+        flashes.step(20.0f, 1.0f);  // an index from earlier frames is not kept
+        flashes.seek(c.t);
+        EXPECT_EQ(flashes.index(), c.index);
+        EXPECT_EQ(flashes.step(c.t, 1.0f), c.level);
+    }
+}
