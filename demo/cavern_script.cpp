@@ -81,6 +81,16 @@ public:
         beginStart();
     }
 
+    // The cavern's particles go on from the cavern's own time, which holds still
+    // during an interlude.
+    void seek(float t) override {
+        DemoScript::seek(t);
+        const float d1 = forest_ ? first_.duration : 0.0f, d2 = forest_ ? second_.duration : 0.0f;
+        const timing::CavernMoment m = timing::CavernPhase(t, first_.at, d1, second_.at, d2);
+        const float cavern = m.phase == 2 ? first_.at : m.phase == 4 ? second_.at : m.sceneTime;
+        if (particles_) particles_->Restart(cavern);
+    }
+
     // The cavern's own length and the two interludes, when there is a forest.
     float duration() const override {
         return DemoScript::duration() + (Forest() ? first_.duration + second_.duration : 0.0f);

@@ -31,6 +31,10 @@ public:
             clouds->flags = ZK3D::flags::WithBit(clouds->flags, ZK3D::flags::kSorted, false);
     }
     void start() override { beginStart(); }
+    void seek(float t) override {
+        DemoScript::seek(t);
+        beats_.seek(t);
+    }
     void frame() override {
         const float t = sceneTime();
         blur_.Begin();

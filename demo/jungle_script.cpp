@@ -53,6 +53,11 @@ public:
     }
 
     void start() override { beginStart(); }
+    void seek(float t) override {
+        DemoScript::seek(t);
+        beats_.seek(t);
+        previousTime_ = t;
+    }
 
     void frame() override {
         const float t = sceneTime();

@@ -43,6 +43,11 @@ public:
         takeSharedLayers();
     }
     void start() override { beginStart(); }
+    void seek(float t) override {
+        DemoScript::seek(t);
+        beats_.seek(t);
+        if (particles_) particles_->Restart(t);
+    }
     void frame() override {
         const float t = sceneTime();
         selectCamera(timing::CameraByTime(t, cut_, kLakeCameras));

@@ -22,6 +22,11 @@ public:
     virtual ZK3D::Scene* sharedScene(int /*ignored*/) { return nullptr; }
     // One frame while the state is Running; sets Finished when the scene is over.
     virtual void frame() = 0;
+    // Right after start(), with the music already where it should be: moves the
+    // script on to scene time t as if it had begun t seconds ago. What the script
+    // builds up frame by frame (particles, the place in a beat list) starts over
+    // at t instead of catching up on everything before it.
+    virtual void seek(float /*sceneTime*/) {}
 
     // Seconds of music the script plays from its start to its end (0 when it
     // plays nothing); lets a run begin at a later script with the music there.

@@ -38,6 +38,11 @@ float DemoScript::sceneTime() const {
     return (demo ? demo->musicTime() : 0.0f) - startTime_;
 }
 
+void DemoScript::seek(float t) {
+    const DemoHost* demo = DemoHost::current();
+    startTime_ = (demo ? demo->musicTime() : 0.0f) - t;
+}
+
 float DemoScript::duration() const {
     if (!scene_ || scene_->animationDescriptor.framesPerSecond <= 0) return 0.0f;
     return float(scene_->animationDescriptor.lastFrame) / float(scene_->animationDescriptor.framesPerSecond);

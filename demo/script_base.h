@@ -43,6 +43,8 @@ public:
     float startTime() const { return startTime_; }
     // The length of the scene's animation.
     float duration() const override;
+    // The start time becomes the music time less t.
+    void seek(float t) override;
 
 protected:
     DemoScript(ZK3D::Scene* scene, SceneIndex index) : scene_(scene), ordinal_(ClassOrdinal(index)) {}

@@ -58,6 +58,10 @@ public:
         text_ = ZK3D::zkCreateTextEffect(DemoHost::current()->font(), 20, 400, "", 1, 1, 1, 1, 12, 1.0f, 0, 3);
     }
     void start() override { beginStart(); }
+    void seek(float t) override {
+        DemoScript::seek(t);
+        if (particles_) particles_->Restart(t);
+    }
     void frame() override {
         const float t = sceneTime();
         clear();

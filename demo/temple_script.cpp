@@ -37,6 +37,11 @@ public:
         if (scene_) selectCamera("MainCam");
         beginStart();
     }
+    void seek(float t) override {
+        DemoScript::seek(t);
+        beats_.seek(t);
+        if (particles_) particles_->Restart(t);
+    }
     void frame() override {
         const float t = sceneTime();
         selectCamera(timing::CameraByTime(t, change_, kTempleCameras));

@@ -396,12 +396,14 @@ uint64_t MusicStream::LengthSamples() const { return impl_->length; }
 // ---------------------------------------------------------------- WAV export
 
 bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, uint64_t leadingSilence,
-                 std::string* error) {
+                 std::string* error, uint64_t skipped) {
     Soundtrack track;
     std::string why, shortfall;
     if (!mp3Path || !track.Open(mp3Path, mixRate, &why, &shortfall))
         return Fail(error, std::string("cannot decode \"") + (mp3Path ? mp3Path : "") + "\" : " + why);
-    const uint64_t dataBytes = (leadingSilence + track.length()) * kFrameBytes;
+    skipped = std::min(skipped, track.length());
+    if (skipped > 0) track.Seek(skipped);
+    const uint64_t dataBytes = (leadingSilence + track.length() - skipped) * kFrameBytes;
     if (dataBytes > 0xFFFFFFFFu - 36) return Fail(error, std::string("too long for a WAV file: ") + mp3Path);
 
     std::FILE* out = std::fopen(wavPath, "wb");

@@ -95,9 +95,11 @@ private:
 
 // Decodes a whole MPEG audio file into a 16-bit stereo WAV file at mixRate (the
 // same samples a stream of it plays, LengthSamples long), after leadingSilence
-// samples of silence; false (with the reason in *error) when the input cannot be
-// read or decoded or the output cannot be written. Nothing is reported.
+// samples of silence and without the music's first skipped samples (a recording
+// that begins part-way through the show); false (with the reason in *error) when
+// the input cannot be read or decoded or the output cannot be written. Nothing
+// is reported.
 bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, uint64_t leadingSilence,
-                 std::string* error);
+                 std::string* error, uint64_t skipped = 0);
 
 }  // namespace platform
