@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "platform/report.h"
@@ -64,15 +65,22 @@ void Demo::frame() {
             startMusic();
             if (!scripts.empty()) {
                 const int first = std::clamp(firstScript_, 0, int(scripts.size()) - 1);
-                if (first > 0 && music_) {
-                    // Where the first script would begin: after all the scripts before it.
-                    float seconds = 0;
-                    for (int k = 0; k < first; ++k)
-                        if (SceneScript* s = script(k)) seconds += s->duration();
-                    music_->SetPosition(uint32_t(seconds * 1000.0f));
+                if (startTime_ >= 0) {
+                    // A show that begins later draws its first frame at the time it
+                    // begins, so a recording of it starts there.
+                    SceneScript* s = startAt(startTime_);
+                    if (s && s->state() == SceneScript::Running) s->frame();
+                } else {
+                    if (first > 0 && music_) {
+                        // Where the first script would begin: after all the scripts before it.
+                        float seconds = 0;
+                        for (int k = 0; k < first; ++k)
+                            if (SceneScript* s = script(k)) seconds += s->duration();
+                        music_->SetPosition(uint32_t(seconds * 1000.0f));
+                    }
+                    frameState = Running(first);
+                    if (SceneScript* s = script(first)) s->start();
                 }
-                frameState = Running(first);
-                if (SceneScript* s = script(first)) s->start();
             } else {
                 // The loading phase has already released its scene and overlay, so
                 // there is nothing to go back to: end the demo.
@@ -97,7 +105,68 @@ void Demo::frame() {
             }
             break;
     }
+    frameMusicTime_ = musicTime();
     advanceClock();
+}
+
+float Demo::showLength() const {
+    float length = 0;
+    for (int k = 0; k < int(scripts.size()); ++k)
+        if (const SceneScript* s = script(k)) length += s->duration();
+    return length;
+}
+
+float Demo::showTime() const {
+    if (frameState > frame_state::kStartShow) return musicTime();
+    return std::max(startTime_, 0.0f);
+}
+
+void Demo::seekTo(float seconds) {
+    if (frameState <= frame_state::kStartShow) {
+        startTime_ = std::max(seconds, 0.0f);  // where the show will begin
+        return;
+    }
+    startAt(seconds);
+}
+
+SceneScript* Demo::startAt(float seconds) {
+    using namespace frame_state;
+    seconds = std::clamp(seconds, 0.0f, showLength());
+    // The script whose stretch of the show holds the time; scripts that play no
+    // music (the forest, a scene that failed to load) hold none. At the very end
+    // it is the last one, at its end.
+    int target = 0;
+    float begin = 0, targetBegin = 0;
+    for (int k = 0; k < int(scripts.size()); ++k) {
+        const SceneScript* s = script(k);
+        const float d = s ? s->duration() : 0.0f;
+        if (d <= 0) continue;
+        target = k;
+        targetBegin = begin;
+        begin += d;
+        if (seconds < begin) break;
+    }
+    if (begin <= 0) seconds = 0;  // no script plays any music: the first starts
+    SceneScript* s = script(target);
+    frameState = Running(target);
+    // Starting first: the jungle rewinds the music as it starts, and the music
+    // has to end up at the time sought.
+    if (s) s->start();
+    if (music_) {
+        music_->SetPosition(uint32_t(std::lround(double(seconds) * 1000.0)));
+        music_->SetPaused(paused_);
+    }
+    if (s && s->state() == SceneScript::Running) s->seek(seconds - targetBegin);
+    return s;
+}
+
+void Demo::setPaused(bool paused) {
+    paused_ = paused;
+    if (music_) music_->SetPaused(paused);
+}
+
+bool Demo::pastEnd() const {
+    return endTime_ >= 0 && frameState > frame_state::kStartShow && musicTime() > endTime_;
 }
 
 void Demo::beginLoading() {
@@ -140,7 +209,7 @@ void Demo::advanceClock() {
     // so that N frames are exactly one second.
     const uint64_t fps = uint64_t(clock_.fixedFps);
     virtualTick_ = uint32_t(uint64_t(frames_) * 1000 / fps);
-    if (music_) {
+    if (music_ && !paused_) {  // paused, the show's time stands still
         clockRemainder_ += kMixRate;
         music_->Advance(clockRemainder_ / fps);
         clockRemainder_ %= fps;
@@ -165,7 +234,10 @@ void Demo::startMusic() {
         // still moves by the frame, so a capture or benchmark run ends.
         music_ = platform::MusicStream::Silent(*sound_);
     }
-    if (music_) music_->Play();
+    if (music_) {
+        music_->Play();
+        music_->SetPaused(paused_);  // paused while loading: it begins paused
+    }
 }
 
 float Demo::musicTime() const {
@@ -177,7 +249,7 @@ void Demo::restartMusic(int classOrdinal) {
     if (classOrdinal != 0 || !music_) return;
     music_->SetPaused(true);
     music_->SetPosition(0);
-    music_->SetPaused(false);
+    music_->SetPaused(paused_);
 }
 
 void Demo::stopMusic() {

@@ -104,6 +104,11 @@ public:
     // Begins the show at script `index` instead of 0, with the music where that
     // script would begin (development).
     void setFirstScript(int index) { firstScript_ = index; }
+    // Begins the show at this show time instead of at its start (negative: at
+    // the start, or where setFirstScript says); see seekTo.
+    void setStartTime(float seconds) { startTime_ = seconds; }
+    // Ends the show once its time has passed this (negative: at its end).
+    void setEndTime(float seconds) { endTime_ = seconds; }
     // Milliseconds for the loading animation: the system tick count, or the
     // virtual tick of a fixed clock.
     uint32_t tickCount() const override;
@@ -115,6 +120,31 @@ public:
     ZK3D::World* world = nullptr;
     int running = 0;
     int frameState = 0;
+
+    // ---- moving through show time (music time) ----
+    // Goes to `seconds` of show time, clamped to the show: everything before it is
+    // skipped as --start-scene skips it. The script that covers that time (by the
+    // scripts' durations, one after another) starts at scene time `seconds` less
+    // the sum of the durations before it, with the music at `seconds`; what it
+    // builds over time starts there (see SceneScript::seek). Past the last
+    // script's end the show ends. Before the show has begun, it says where it
+    // begins.
+    void seekTo(float seconds);
+    // Where the show is: music time once it plays, before that where it will begin.
+    float showTime() const;
+    // The sum of the scripts' durations.
+    float showLength() const;
+    // Stops and restarts the show's clock (music and a fixed clock alike); the
+    // frames go on, at the time that stands still.
+    void setPaused(bool paused);
+    bool paused() const { return paused_; }
+    // Whether show time has passed the end time (setEndTime).
+    bool pastEnd() const;
+    // Whether the last frame came before the start time given with setStartTime
+    // (the loading phase of a run that begins later in the show).
+    bool beforeStart() const { return startTime_ >= 0 && frameState < frame_state::Running(0); }
+    // The music time the last frame was drawn at.
+    float frameMusicTime() const { return frameMusicTime_; }
 
     // Frames run so far (for run modes that count them).
     uint64_t frameCount() const { return frames_; }
@@ -128,6 +158,9 @@ private:
     // Releases the scripts, then the shared overlays, then the render context.
     void releaseAll();
     void advanceClock();
+    // Starts the script that covers `seconds` of show time there (seekTo once
+    // the show plays); returns it, or null.
+    SceneScript* startAt(float seconds);
     bool createRenderer(bool fullscreen, bool software);
     void destroyRenderer();
 
@@ -142,6 +175,9 @@ private:
     uint64_t clockRemainder_ = 0;
     float musicTimeOverride_ = -1;
     int firstScript_ = 0;
+    float startTime_ = -1, endTime_ = -1;
+    float frameMusicTime_ = 0;
+    bool paused_ = false;
 
     std::unique_ptr<ZK3D::Context> ownedContext_;
     std::unique_ptr<ZK3D::World> ownedWorld_;

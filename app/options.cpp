@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,11 +14,21 @@ bool ParseCount(const char* text, int minimum, int* out) {
     return true;
 }
 
+// Seconds of show time: a finite number, 0 or more.
+bool ParseSeconds(const char* text, float* out) {
+    char* end = nullptr;
+    const float value = std::strtof(text, &end);
+    if (!text[0] || *end || !std::isfinite(value) || value < 0) return false;
+    *out = value;
+    return true;
+}
+
 }  // namespace
 
 const char* UsageText() {
     return "usage: velmoor [--data DIR] [--windowed|--fullscreen] [--software] [--headless]\n"
            "               [--fixed-fps N] [--capture DIR] [--benchmark] [--start-scene N]\n"
+           "               [--from T] [--to T] [--seek T]\n"
            "               [--resolution WxH|native] [--msaa N] [--pack FILE] [--log FILE] [-v]\n"
            "\n"
            "  --data DIR       play the demo whose vlm.ini and data are in DIR (default: here)\n"
@@ -32,6 +43,10 @@ const char* UsageText() {
            "                   per-scene table of frame times against the fill-rate floor,\n"
            "                   with draws, triangles, fragments and state changes per frame\n"
            "  --start-scene N  load everything, then start at script N with the music there\n"
+           "  --from T         load everything, then start T seconds into the show (a capture's\n"
+           "                   first frame and its music.wav begin there)\n"
+           "  --to T           stop once the show has passed T seconds\n"
+           "  --seek T         play in real time from T seconds into the show\n"
            "  --resolution WxH render at W x H pixels (the show keeps its 4:3 picture);\n"
            "                   native: at the window's size (the desktop's when offscreen)\n"
            "  --msaa N         multisample with N samples per pixel: 1 (none), 2, 4 or 8\n"
@@ -82,6 +97,14 @@ bool ParseOptions(int argc, const char* const* argv, RunOptions* o, std::string*
                 *error = "--start-scene needs a script number from 0 to 9, not \"" + std::string(v) + "\"";
                 return false;
             }
+        } else if (a == "--from" || a == "--to" || a == "--seek") {
+            const char* v = value("a time in seconds");
+            if (!v) return false;
+            float* out = a == "--from" ? &o->from : a == "--to" ? &o->to : &o->seek;
+            if (!ParseSeconds(v, out)) {
+                *error = a + " needs a time of 0 seconds or more, not \"" + std::string(v) + "\"";
+                return false;
+            }
         } else if (a == "--resolution") {
             const char* v = value("a size WxH or native");
             if (!v) return false;
@@ -121,6 +144,14 @@ bool ParseOptions(int argc, const char* const* argv, RunOptions* o, std::string*
             *error = "unknown option \"" + a + "\"";
             return false;
         }
+    }
+    if (o->from >= 0 && o->to >= 0 && !(o->from < o->to)) {
+        *error = "--from needs to come before --to";
+        return false;
+    }
+    if (o->from >= 0 && o->seek >= 0) {
+        *error = "--from and --seek both say where to begin: give one";
+        return false;
     }
     return true;
 }

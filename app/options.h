@@ -16,6 +16,9 @@ struct RunOptions {
     std::string logFile;      // --log FILE: every report, one per line
     bool verbose = false;     // -v: plain messages to stderr
     int startScene = -1;      // --start-scene N: begin at script N (development)
+    // --from T / --to T: record or time only the show from T to T seconds (-1: its start / end)
+    float from = -1, to = -1;
+    float seek = -1;          // --seek T: a real-time run begins T seconds into the show
     std::string pack;         // --pack FILE: read data from a pack file
     // --resolution WxH|native and --msaa N: the back buffer's size and samples
     // (the default keeps the 640 x 480 logical size, one sample)

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/report_sink.h"
+#include "app/show_keys.h"
 #include "demo/ini_file.h"
 #include "engine/core/screen.h"
 #include "engine/files/pack.h"
@@ -65,24 +66,31 @@ int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer, F
                     demo.stop();
                     break;
                 case platform::EventKind::KeyDown:
-                    // Only Escape ends the demo: the arrows and Insert choose cameras.
-                    if (event.key == platform::VK_ESCAPE) demo.stop();
+                    ApplyShowAction(demo, ActionForKey(event.key));
                     break;
                 case platform::EventKind::Other:
                     break;
             }
             continue;
         }
+        // A run told where to end stops before the first frame past it.
+        if (demo.pastEnd()) {
+            demo.stop();
+            continue;
+        }
         const auto begin = Clock::now();
         demo.frame();
-        if (observer) observer->afterFrame(demo, std::chrono::duration<double>(Clock::now() - begin).count());
+        // A run that begins later in the show is observed from there on.
+        if (observer && !demo.beforeStart()) observer->afterFrame(demo, std::chrono::duration<double>(Clock::now() - begin).count());
         // A frame that presented nothing (a script starting) is not waited after.
         // Where the device cannot count presents, every frame is taken to present.
         const uint64_t presented = PresentCount(demo);
         if (realTime && demo.isRunning() && (presented != presents || presented == 0)) {
             const bool accepted = demo.context && platform::SwapIntervalAccepted(demo.context->d3dx());
-            // The show's clock once the music plays; before, the pacer's own.
-            const double music = demo.frameState >= frame_state::Running(0) ? demo.musicTime() : -1.0;
+            // The show's clock once the music plays; before, and while it stands
+            // still for a pause, the pacer's own.
+            const bool showClock = demo.frameState >= frame_state::Running(0) && !demo.paused();
+            const double music = showClock ? demo.musicTime() : -1.0;
             pacer->afterPresent(window->RefreshRate(), accepted, music);
         }
         presents = presented;
@@ -179,6 +187,10 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     demo.setDisplayOverrides(window ? options.fullscreen : 0, options.software ? 1 : -1);
     demo.setLoadingSequence(sequence);
     if (options.startScene > 0) demo.setFirstScript(options.startScene);
+    // --from (observed runs) and --seek (a window) both begin the show there.
+    if (options.from >= 0) demo.setStartTime(options.from);
+    if (options.seek >= 0) demo.setStartTime(options.seek);
+    if (options.to >= 0) demo.setEndTime(options.to);
     demo.setWindow(window.get());
     // A window's drawable gives "native" its size; offscreen there is none, so
     // the desktop's size stands in when there is a display to ask.

@@ -17,7 +17,9 @@ class Window;
 int RunVelmoor(const RunOptions& options, LoadingSequence* sequence);
 
 // The idle-driven loop: pending events first, one frame whenever none is waiting.
-// Escape and closing the window stop the demo; a quit request ends the loop at
+// Keys act on the show as show_keys.h says (Escape stops the demo), and
+// closing the window stops it too; a run given an end time (Demo::setEndTime)
+// stops before its first frame past it. A quit request ends the loop at
 // once and returns its code without Demo::shutdown(). Otherwise returns 0 after
 // Demo::shutdown() (1 when the observer says the run failed). The observer, if
 // any, sees every frame and its duration. A real-time run on a window is paced

@@ -17,7 +17,7 @@ TEST(Options, ParsesEveryRunMode) {
     std::string error;
     ASSERT_TRUE(Parse({"--data", "out", "--fullscreen", "--software", "--fixed-fps", "30", "--capture", "frames",
                        "--log", "run.log", "-v", "--start-scene", "4", "--pack", "demo.zkp", "--resolution", "1280x960",
-                       "--msaa", "4"},
+                       "--msaa", "4", "--from", "1.5", "--to", "3"},
                       &o, &error))
         << error;
     EXPECT_EQ(o.dataDir, "out");
@@ -33,9 +33,14 @@ TEST(Options, ParsesEveryRunMode) {
     EXPECT_EQ(o.resolution.height, 960);
     EXPECT_FALSE(o.resolution.native);
     EXPECT_EQ(o.resolution.samples, 4);
+    EXPECT_EQ(o.from, 1.5f);
+    EXPECT_EQ(o.to, 3.0f);
+    EXPECT_EQ(o.seek, -1.0f);
     RunOptions w;
     ASSERT_TRUE(
-        Parse({"--windowed", "--headless", "--benchmark", "--msaa", "8", "--resolution", "native"}, &w, &error));
+        Parse({"--windowed", "--headless", "--benchmark", "--msaa", "8", "--resolution", "native", "--seek", "0"}, &w,
+              &error));
+    EXPECT_EQ(w.seek, 0.0f);
     EXPECT_EQ(w.fullscreen, 0);
     EXPECT_TRUE(w.headless);
     EXPECT_TRUE(w.benchmark);
@@ -63,6 +68,11 @@ TEST(Options, RejectsBadCommandLinesWithAReason) {
     EXPECT_FALSE(Parse({"--msaa", "3"}, &o, &error));
     EXPECT_EQ(error, "--msaa needs 1, 2, 4 or 8 samples, not \"3\"");
     EXPECT_FALSE(Parse({"--msaa", "16"}, &o, &error));
+    for (const auto& times : std::vector<std::vector<const char*>>{
+             {"--from", "-1"}, {"--to", "2s"}, {"--seek", "nan"}, {"--from", "3", "--to", "3"}, {"--from", "1", "--seek", "2"}}) {
+        RunOptions t;
+        EXPECT_FALSE(Parse(times, &t, &error)) << times[0] << " " << times[1];
+    }
     EXPECT_FALSE(Parse({"--frobnicate"}, &o, &error));
     EXPECT_EQ(error, "unknown option \"--frobnicate\"");
 }
