@@ -89,6 +89,8 @@ public:
         const timing::CavernMoment m = timing::CavernPhase(t, first_.at, d1, second_.at, d2);
         const float cavern = m.phase == 2 ? first_.at : m.phase == 4 ? second_.at : m.sceneTime;
         if (particles_) particles_->Restart(cavern);
+        for (ZK3D::LensFlare* flare : {flare1_.get(), flare2_.get()})
+            if (flare) flare->Restart();
     }
 
     // The cavern's own length and the two interludes, when there is a forest.

@@ -47,6 +47,7 @@ public:
         DemoScript::seek(t);
         beats_.seek(t);
         if (particles_) particles_->Restart(t);
+        if (flare_) flare_->Restart();
     }
     void frame() override {
         const float t = sceneTime();

@@ -61,6 +61,7 @@ public:
     void seek(float t) override {
         DemoScript::seek(t);
         if (particles_) particles_->Restart(t);
+        if (flare_) flare_->Restart();
     }
     void frame() override {
         const float t = sceneTime();

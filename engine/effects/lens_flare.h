@@ -72,6 +72,11 @@ public:
     const FlareElement* Element(int32_t index) const override;
 
     Node* source() const { return associatedNode; }
+    // Out of view, with no flash or fade under way: as before its first render.
+    void Restart() {
+        visible = false;
+        fade = -1;
+    }
 
     std::vector<std::unique_ptr<FlareElement>> elements;
     RenderFlags flags = kDefaultRenderFlags;
