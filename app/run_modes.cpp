@@ -1,6 +1,7 @@
 #include "app/run_modes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -52,7 +53,10 @@ void CaptureObserver::afterFrame(Demo& demo, double) {
         demo.stop();
         return;
     }
-    if (firstMusicFrame_ < 0 && demo.frameState >= frame_state::Running(0)) firstMusicFrame_ = frames_;
+    if (firstMusicFrame_ < 0 && demo.frameState >= frame_state::Running(0)) {
+        firstMusicFrame_ = frames_;
+        firstMusicTime_ = demo.frameMusicTime();
+    }
     ++frames_;
 }
 
@@ -61,12 +65,14 @@ bool CaptureObserver::finish(Demo& demo) {
     char fileName[1024];
     demo.config.getString("Music", "filename", fileName, "", sizeof fileName);
     if (!fileName[0]) return true;  // a demo without music
-    // The music starts in the frame before the first frame drawn with it: that
-    // many frames of silence come first.
-    const uint64_t leadFrames = firstMusicFrame_ > 0 ? uint64_t(firstMusicFrame_ - 1) : 0;
-    const uint64_t silence = leadFrames * 44100 / uint64_t(fps_);
+    // Frame F, shown F / fps seconds into the video, was drawn at music time m:
+    // the soundtrack lines up with silence before it, or (a run that began later
+    // in the show) without its music before m.
+    const int64_t frame = std::max(firstMusicFrame_, 0);
+    const int64_t lead = frame * 44100 / fps_ - std::llround(double(firstMusicTime_) * 44100.0);
+    const uint64_t silence = lead > 0 ? uint64_t(lead) : 0, skipped = lead < 0 ? uint64_t(-lead) : 0;
     std::string error;
-    if (!platform::DecodeToWav(fileName, (directory_ + "/music.wav").c_str(), 44100, silence, &error)) {
+    if (!platform::DecodeToWav(fileName, (directory_ + "/music.wav").c_str(), 44100, silence, &error, skipped)) {
         std::fprintf(stderr, "velmoor: %s\n", error.c_str());
         return false;
     }

@@ -26,7 +26,8 @@ public:
 };
 
 // Writes DIR/000000.png, DIR/000001.png ... and, at the end, DIR/music.wav with
-// enough leading silence that the music lines up with the frames:
+// enough leading silence (or, for a run that begins later in the show, without
+// the music before its first frame) that the music lines up with the frames:
 //   ffmpeg -framerate N -i DIR/%06d.png -i DIR/music.wav -c:v libx264 -pix_fmt yuv420p out.mp4
 class CaptureObserver final : public FrameObserver {
 public:
@@ -40,6 +41,7 @@ private:
     int fps_;
     int frames_ = 0;
     int firstMusicFrame_ = -1;  // the first frame drawn with the music playing
+    float firstMusicTime_ = 0;  // and the music time it was drawn at
     bool failed_ = false;
 };
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/frame_capture.h"
+#include "platform/sound.h"
 #include "tests/support/mini_demo.h"
 #include "tools/music/audio_file.h"
 
@@ -347,6 +348,56 @@ TEST_F(WholeDemo, APackReleasePlaysTheSameFramesAsTheLooseFiles) {
     ASSERT_GT(a.size(), 20u);
     ASSERT_EQ(a.size(), b.size());
     for (const auto& [name, bytes] : a) EXPECT_TRUE(b.at(name) == bytes) << name << " differs";
+}
+
+TEST_F(WholeDemo, ACaptureFromToShowsTheSameFramesAsThatStretchOfTheWholeShow) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.4f;
+    Write(options);
+    const RunResult whole = Velmoor("--capture " + (dir_ / "whole").string() + " --fixed-fps 10");
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+    // From the computer's start (after six scenes of 0.4 s and the cavern's two
+    // interludes of 0.1 s) through the t-rex.
+    const RunResult part = Velmoor("--capture " + (dir_ / "part").string() + " --fixed-fps 10 --from 2.6 --to 3.4");
+    ASSERT_EQ(part.exitCode, 0) << part.err;
+    const auto a = Frames(dir_ / "whole"), b = Frames(dir_ / "part");
+    // Frame 0 is drawn at 2.6 s, the last at 3.4 s.
+    ASSERT_EQ(b.size(), 9u);
+    ASSERT_TRUE(b.count("000000.png"));
+    // The whole show never draws a script at scene time 0: from frame 1 on, the
+    // stretch is somewhere in it, frame for frame (within one level).
+    std::vector<std::string> whole_names, part_names;
+    for (const auto& [name, bytes] : a) whole_names.push_back(name);
+    for (const auto& [name, bytes] : b) part_names.push_back(name);
+    // Where the stretch lies: the place where the most frames are the same.
+    size_t first = 0, best = 0;
+    for (size_t k = 0; k + part_names.size() - 1 <= whole_names.size(); ++k) {
+        size_t same = 0;
+        for (size_t i = 1; i < part_names.size(); ++i) same += b.at(part_names[i]) == a.at(whole_names[k + i - 1]);
+        if (same > best) best = same, first = k;
+    }
+    ASSERT_GT(best, 0u) << "no frame of the stretch is in the whole show";
+    const auto pixels = [](const fs::path& png) {
+        std::vector<uint8_t> rgb;
+        int w = 0, h = 0;
+        EXPECT_TRUE(platform::ReadImageRgb(png.string(), &rgb, &w, &h)) << png;
+        return rgb;
+    };
+    for (size_t i = 1; i < part_names.size(); ++i) {
+        const std::string& name = whole_names[first + i - 1];
+        if (b.at(part_names[i]) == a.at(name)) continue;
+        const auto x = pixels(dir_ / "part" / part_names[i]), y = pixels(dir_ / "whole" / name);
+        ASSERT_EQ(x.size(), y.size());
+        int worst = 0;
+        for (size_t p = 0; p < x.size(); ++p) worst = std::max(worst, std::abs(int(x[p]) - int(y[p])));
+        EXPECT_LE(worst, 1) << "frame " << i;
+    }
+    // The soundtrack begins at 2.6 s: the music's first 2.6 s are left out.
+    std::string error;
+    ASSERT_TRUE(platform::DecodeToWav((dir_ / "data" / "music.mp3").c_str(), (dir_ / "all.wav").c_str(), 44100, 0,
+                                      &error))
+        << error;
+    EXPECT_EQ(fs::file_size(dir_ / "all.wav") - fs::file_size(dir_ / "part" / "music.wav"), 114660u * 4);
 }
 
 TEST_F(WholeDemo, OpensItsWindowUnderXvfbAndEndsOnEscape) {
