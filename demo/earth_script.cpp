@@ -34,6 +34,7 @@ public:
     void seek(float t) override {
         DemoScript::seek(t);
         beats_.seek(t);
+        blur_.SetFactor(0);  // no beat's blur yet, as at the scene's start
     }
     void frame() override {
         const float t = sceneTime();
