@@ -81,7 +81,8 @@ int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer, F
         const auto begin = Clock::now();
         demo.frame();
         // A run that begins later in the show is observed from there on.
-        if (observer && !demo.beforeStart()) observer->afterFrame(demo, std::chrono::duration<double>(Clock::now() - begin).count());
+        if (observer && !demo.beforeStart())
+            observer->afterFrame(demo, std::chrono::duration<double>(Clock::now() - begin).count());
         // A frame that presented nothing (a script starting) is not waited after.
         // Where the device cannot count presents, every frame is taken to present.
         const uint64_t presented = PresentCount(demo);

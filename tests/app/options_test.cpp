@@ -68,8 +68,10 @@ TEST(Options, RejectsBadCommandLinesWithAReason) {
     EXPECT_FALSE(Parse({"--msaa", "3"}, &o, &error));
     EXPECT_EQ(error, "--msaa needs 1, 2, 4 or 8 samples, not \"3\"");
     EXPECT_FALSE(Parse({"--msaa", "16"}, &o, &error));
-    for (const auto& times : std::vector<std::vector<const char*>>{
-             {"--from", "-1"}, {"--to", "2s"}, {"--seek", "nan"}, {"--from", "3", "--to", "3"}, {"--from", "1", "--seek", "2"}}) {
+    // Times are seconds of 0 or more, --from comes before --to, and only one start is given.
+    const std::vector<std::vector<const char*>> badTimes = {
+        {"--from", "-1"}, {"--to", "2s"}, {"--seek", "nan"}, {"--from", "3", "--to", "3"}, {"--from", "1", "--seek", "2"}};
+    for (const auto& times : badTimes) {
         RunOptions t;
         EXPECT_FALSE(Parse(times, &t, &error)) << times[0] << " " << times[1];
     }

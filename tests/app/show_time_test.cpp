@@ -82,8 +82,8 @@ TEST(ShowTime, ASeekStartsTheScriptThatCoversTheTimeAtItsSceneTime) {
         float music;  // where the music stands
     };
     const Case cases[] = {
-        {0, 0, 0, 0},   {1.5f, 0, 1.5f, 1.5f}, {2, 1, 0, 2},        {4.25f, 1, 2.25f, 4.25f},
-        {5, 3, 0, 5},   {7, 3, 2, 7},          {20, 3, 4, 9},       {-3, 0, 0, 0},
+        {0, 0, 0, 0}, {1.5f, 0, 1.5f, 1.5f}, {2, 1, 0, 2},  {4.25f, 1, 2.25f, 4.25f},
+        {5, 3, 0, 5}, {7, 3, 2, 7},          {20, 3, 4, 9}, {-3, 0, 0, 0},
     };
     for (const Case& c : cases) {
         for (const bool fromTheStart : {false, true}) {
