@@ -67,6 +67,7 @@ int RunMainLoop(Demo& demo, platform::Window* window, FrameObserver* observer, F
                 case platform::EventKind::KeyDown:
                     // Only Escape ends the demo: the arrows and Insert choose cameras.
                     if (event.key == platform::VK_ESCAPE) demo.stop();
+                    if (event.key == platform::VK_F1) demo.toggleStats();
                     break;
                 case platform::EventKind::Other:
                     break;
