@@ -95,6 +95,8 @@ void StatsOverlay::draw(ZK3D::Context& context, ZK3D::zkFontBase& font, const st
         }
     }
     IDirect3DDevice7* device = context.device();
+    // A scene's fog would cover the text (the scene sets its fog again when it draws).
+    context.SetFog(false, nullptr);
     if (device) device->BeginScene();
     context.ResetStage(1);
     context.SetColorStage(0, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTOP_MODULATE);
