@@ -1,6 +1,7 @@
 #include "app/run_modes.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,11 +25,14 @@ void ShowProgress::frame(const Demo& demo) {
     ++frames_;
     const int script = frame_state::RunningScript(demo.frameState);
     if (reporter_.total() == 0 && script >= 0 && demo.fixedClock()) {
-        // The show has begun at `script`: what is left of it is the scripts from there on.
-        double seconds = 0;
+        // The show has begun at `script`: what is left of it is the scripts from
+        // there on, each its duration's frames (the last one partly), the frame
+        // that sees it over and the frame that starts the next.
+        uint64_t left = 0;
         for (int k = script; k < kDemoSceneCount; ++k)
-            if (const SceneScript* s = demo.script(k)) seconds += s->duration();
-        if (seconds > 0) reporter_.setTotal(frames_ + uint64_t(seconds * demo.clock().fixedFps));
+            if (const SceneScript* s = demo.script(k))
+                left += uint64_t(std::ceil(s->duration() * demo.clock().fixedFps)) + 2;
+        if (left > 0) reporter_.setTotal(frames_ + left);
     }
     reporter_.update(frames_, demo.frameState >= frame_state::Running(0) ? demo.musicTime() : -1.0);
 }

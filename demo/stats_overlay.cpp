@@ -37,8 +37,8 @@ std::vector<std::string> StatsLines(const StatsSample& s, size_t width) {
     }
     lines.push_back(s.frameMs > 0 ? Format("%.1f fps, %.2f ms", 1000.0 / s.frameMs, s.frameMs)
                                   : std::string("fps not measured yet"));
-    lines.push_back(Format("%llu draws, %llu triangles", (unsigned long long)s.drawCalls,
-                           (unsigned long long)s.triangles));
+    lines.push_back(
+        Format("%llu draws, %llu triangles", (unsigned long long)s.drawCalls, (unsigned long long)s.triangles));
     if (s.script < 0) return lines;
     const char* section = ScriptSection(s.script);
     if (!section) {

@@ -18,11 +18,11 @@ class zkFontBase;
 }  // namespace ZK3D
 
 struct StatsSample {
-    double showTime = -1;     // seconds of music; negative: the show has not begun
-    int script = -1;          // scene index of the playing script; -1: loading
-    std::string sceneFile;    // the script's scene file, as vlm.ini names it
-    double frameMs = 0;       // smoothed; 0: not measured yet
-    uint64_t drawCalls = 0;   // of the last frame
+    double showTime = -1;    // seconds of music; negative: the show has not begun
+    int script = -1;         // scene index of the playing script; -1: loading
+    std::string sceneFile;   // the script's scene file, as vlm.ini names it
+    double frameMs = 0;      // smoothed; 0: not measured yet
+    uint64_t drawCalls = 0;  // of the last frame
     uint64_t triangles = 0;
     std::vector<std::string> keys;  // of the script's vlm.ini section
 };

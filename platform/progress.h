@@ -15,13 +15,13 @@ namespace platform {
 
 // What one progress line says.
 struct ProgressSnapshot {
-    std::string label;      // "capture", "benchmark", "bake"
+    std::string label;  // "capture", "benchmark", "bake"
     std::string unit = "frame";
-    uint64_t done = 0;      // units finished
-    uint64_t total = 0;     // 0: not known
-    double elapsed = 0;     // seconds since the run began
-    double showTime = -1;   // seconds of the show reached; negative: none
-    std::string item;       // what is being made now; empty: nothing said
+    uint64_t done = 0;     // units finished
+    uint64_t total = 0;    // 0: not known
+    double elapsed = 0;    // seconds since the run began
+    double showTime = -1;  // seconds of the show reached; negative: none
+    std::string item;      // what is being made now; empty: nothing said
 };
 
 // "capture: frame 120/600 (20%), show 2.0 s, 60.0 fps, 8 s left"; without a total
@@ -73,7 +73,7 @@ private:
     double start_ = 0;
     double lastShown_ = -1;  // elapsed at the last line; negative: none yet
     uint64_t lastTenth_ = 0;
-    size_t lastWidth_ = 0;   // of the terminal line, to blank what a shorter one leaves
+    size_t lastWidth_ = 0;  // of the terminal line, to blank what a shorter one leaves
     bool finished_ = false;
 };
 

@@ -45,14 +45,16 @@ TEST(ProgressReporter, RewritesOneLineOnATerminalAndPrintsLinesElsewhere) {
     };
     const Case cases[] = {
         // Terminal: at most four rewrites a second, padded over a longer line, then a newline.
-        {true, {0.1, 0.2, 0.5},
+        {true,
+         {0.1, 0.2, 0.5},
          "\rrun: frame 1/20 (5%), 10.0 fps, 2 s left"
          "\rrun: frame 3/20 (15%), 6.0 fps, 3 s left"
          "\rrun: 3 frames in 0.5 s (6.0 fps)        \n"},
         // Not a terminal: nothing for a short run but the summary.
         {false, {0.1, 0.2, 0.5}, "run: 3 frames in 0.5 s (6.0 fps)\n"},
         // A tenth crossed after a second; then nothing until ten seconds or the next tenth.
-        {false, {1.0, 2.0, 12.0, 12.5},
+        {false,
+         {1.0, 2.0, 12.0, 12.5},
          "run: frame 2/20 (10%), 1.0 fps, 18 s left\n"
          "run: frame 3/20 (15%), 0.2 fps, 1:08 left\n"
          "run: 4 frames in 12.5 s (0.3 fps)\n"},
