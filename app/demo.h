@@ -16,6 +16,7 @@
 #include "demo/demo_host.h"
 #include "demo/loading_sequence.h"
 #include "demo/scene_index.h"
+#include "demo/stats_overlay.h"
 #include "platform/render_resolution.h"
 
 namespace platform {
@@ -149,6 +150,10 @@ public:
     // Frames run so far (for run modes that count them).
     uint64_t frameCount() const { return frames_; }
 
+    // Shows or hides the stats overlay drawn over every frame before it is presented.
+    void toggleStats() { stats_.toggle(); }
+    bool statsVisible() const { return stats_.visible(); }
+
     // Test seam: a fixed music time in seconds instead of the stream's (negative: none).
     void overrideMusicTime(float seconds) { musicTimeOverride_ = seconds; }
 
@@ -163,6 +168,8 @@ private:
     SceneScript* startAt(float seconds);
     bool createRenderer(bool fullscreen, bool software);
     void destroyRenderer();
+    // The context's before-present hook: measures the frame, draws the stats overlay when on.
+    void drawStats();
 
     platform::Window* window_ = nullptr;
     LoadingSequence* sequence_ = nullptr;
@@ -178,6 +185,9 @@ private:
     float startTime_ = -1, endTime_ = -1;
     float frameMusicTime_ = 0;
     bool paused_ = false;
+    StatsOverlay stats_;
+    StatsSample statsSample_;
+    int statsScript_ = -2;  // the script statsSample_'s names belong to
 
     std::unique_ptr<ZK3D::Context> ownedContext_;
     std::unique_ptr<ZK3D::World> ownedWorld_;

@@ -19,6 +19,24 @@ int ShowPart(int frameState) {
     return std::min((frameState - Running(0)) / 2, kDemoSceneCount - 1) + 1;
 }
 
+// ---------------------------------------------------------------- progress
+
+void ShowProgress::frame(const Demo& demo) {
+    ++frames_;
+    const int script = frame_state::RunningScript(demo.frameState);
+    if (reporter_.total() == 0 && script >= 0 && demo.fixedClock()) {
+        // The show has begun at `script`: what is left of it is the scripts from
+        // there on, each its duration's frames (the last one partly), the frame
+        // that sees it over and the frame that starts the next.
+        uint64_t left = 0;
+        for (int k = script; k < kDemoSceneCount; ++k)
+            if (const SceneScript* s = demo.script(k))
+                left += uint64_t(std::ceil(s->duration() * demo.clock().fixedFps)) + 2;
+        if (left > 0) reporter_.setTotal(frames_ + left);
+    }
+    reporter_.update(frames_, demo.frameState >= frame_state::Running(0) ? demo.musicTime() : -1.0);
+}
+
 // ---------------------------------------------------------------- capture
 
 namespace {
@@ -58,9 +76,11 @@ void CaptureObserver::afterFrame(Demo& demo, double) {
         firstMusicTime_ = demo.frameMusicTime();
     }
     ++frames_;
+    progress_.frame(demo);
 }
 
 bool CaptureObserver::finish(Demo& demo) {
+    progress_.finish();
     if (failed_) return false;
     char fileName[1024];
     demo.config.getString("Music", "filename", fileName, "", sizeof fileName);
@@ -95,10 +115,12 @@ void BenchmarkObserver::afterFrame(Demo& demo, double seconds) {
     parts_[part].push_back(seconds * 1000.0);
     if (meter_) counters_[part] += meter_->Take();
     total_ += seconds;
+    progress_.frame(demo);
     if (const char* e = getenv("ZK_STOPAFTER"); e && part > size_t(atoi(e))) demo.stop();
 }
 
 bool BenchmarkObserver::finish(Demo&) {
+    progress_.finish();
     std::fputs(table().c_str(), stdout);
     meter_.reset();
     return true;

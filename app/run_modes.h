@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "demo/scene_index.h"
 #include "engine/core/screen.h"
 #include "engine/render/frame_cost.h"
+#include "platform/progress.h"
 
 class Demo;
 
@@ -23,6 +25,24 @@ public:
     virtual void afterFrame(Demo& demo, double seconds) = 0;
     // After the loop has ended (before shutdown); false when the run failed.
     virtual bool finish(Demo& demo) = 0;
+};
+
+// The progress of a fixed-clock run on stderr, for any observer: frames done of
+// the show's frames (known once the show starts: the frames so far plus the
+// remaining scripts' durations at the fixed rate), and the show time. An observer
+// holds one and calls frame() after every frame and finish() at the end.
+class ShowProgress {
+public:
+    explicit ShowProgress(const char* label, platform::ProgressOutput output = platform::StderrProgressOutput(),
+                          std::function<double()> clock = platform::SteadySeconds)
+        : reporter_(label, "frame", std::move(output), std::move(clock)) {}
+    void frame(const Demo& demo);
+    void finish() { reporter_.finish(); }
+    uint64_t total() const { return reporter_.total(); }
+
+private:
+    platform::ProgressReporter reporter_;
+    uint64_t frames_ = 0;
 };
 
 // Writes DIR/000000.png, DIR/000001.png ... and, at the end, DIR/music.wav with
@@ -43,6 +63,7 @@ private:
     int firstMusicFrame_ = -1;  // the first frame drawn with the music playing
     float firstMusicTime_ = 0;  // and the music time it was drawn at
     bool failed_ = false;
+    ShowProgress progress_{"capture"};
 };
 
 // Frame times and device counters per part of the show (loading, then each
@@ -68,6 +89,7 @@ private:
     double floorMs_ = 0;
     double total_ = 0;
     int renderWidth_ = ZK3D::kScreenWidth, renderHeight_ = ZK3D::kScreenHeight;
+    ShowProgress progress_{"benchmark"};
 };
 
 // Which part of the show the dispatcher state belongs to (0 loading, k + 1 script k).

@@ -10,6 +10,7 @@ ShowAction ActionForKey(int virtualKey) {
         case platform::VK_PRIOR: return ShowAction::Back;
         case platform::VK_NEXT: return ShowAction::Forward;
         case platform::VK_HOME: return ShowAction::Restart;
+        case platform::VK_F1: return ShowAction::ToggleStats;
         default: return ShowAction::None;
     }
 }
@@ -22,5 +23,6 @@ void ApplyShowAction(Demo& demo, ShowAction action) {
         case ShowAction::Back: demo.seekTo(demo.showTime() - kSeekStepSeconds); break;
         case ShowAction::Forward: demo.seekTo(demo.showTime() + kSeekStepSeconds); break;
         case ShowAction::Restart: demo.seekTo(0); break;
+        case ShowAction::ToggleStats: demo.toggleStats(); break;
     }
 }

@@ -41,11 +41,13 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return content;
 }
 
-// The value of key in section, or nothing when the file, section or key is missing.
-std::optional<std::string> LookUp(const std::string& path, const char* section, const char* key) {
-    if (!section || !key) return std::nullopt;
+// Calls visit(name, value) for each key line of the first section named section,
+// in file order, until visit returns true.
+template <class Visit>
+void ForEachKey(const std::string& path, const char* section, Visit visit) {
+    if (!section) return;
     const auto content = ReadWholeFile(path);
-    if (!content) return std::nullopt;
+    if (!content) return;
     std::string_view rest(*content);
     if (rest.substr(0, 3) == "\xEF\xBB\xBF") rest.remove_prefix(3);  // UTF-8 byte-order mark
 
@@ -67,13 +69,22 @@ std::optional<std::string> LookUp(const std::string& path, const char* section, 
         if (where != Inside) continue;
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
-        if (!SameName(Trim(line.substr(0, equals)), key)) continue;
-        std::string_view value = Trim(line.substr(equals + 1));
+        if (visit(Trim(line.substr(0, equals)), Trim(line.substr(equals + 1)))) return;
+    }
+}
+
+// The value of key in section, or nothing when the file, section or key is missing.
+std::optional<std::string> LookUp(const std::string& path, const char* section, const char* key) {
+    if (!key) return std::nullopt;
+    std::optional<std::string> found;
+    ForEachKey(path, section, [&](std::string_view name, std::string_view value) {
+        if (!SameName(name, key)) return false;
         if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
-        return std::string(value);
-    }
-    return std::nullopt;
+        found = std::string(value);
+        return true;
+    });
+    return found;
 }
 
 int CopyCut(std::string_view text, char* out, int outSize) {
@@ -92,6 +103,17 @@ int IniFile::getString(const char* section, const char* key, char* out, const ch
     std::string_view fallback(defaultValue ? defaultValue : "");
     while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
     return CopyCut(fallback, out, outSize);
+}
+
+std::vector<std::string> IniFile::keys(const char* section) const {
+    std::vector<std::string> names;
+    ForEachKey(path_, section, [&](std::string_view name, std::string_view) {
+        bool seen = false;  // a repeated key reads as its first line: listed once
+        for (const std::string& n : names) seen = seen || SameName(name, n.c_str());
+        if (!seen) names.emplace_back(name);
+        return false;
+    });
+    return names;
 }
 
 int IniFile::getInt(const char* section, const char* key, int& out, int defaultValue) const {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class IniFile {
 public:
@@ -31,6 +32,9 @@ public:
     // sign, digits; anything else ends the number; no digits gives 0). A missing key
     // gives the default. The result is stored in out and returned.
     int getInt(const char* section, const char* key, int& out, int defaultValue) const;
+    // The key names of the first section of that name, in file order, each once
+    // (none for a missing file or section).
+    std::vector<std::string> keys(const char* section) const;
     // Reads the value with the atof rules (2.5 -> 2.5, "2,5" -> 2, 1e1 -> 10).
     void getFloat(const char* section, const char* key, float& out, float defaultValue) const;
 

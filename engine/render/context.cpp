@@ -96,6 +96,7 @@ void Context::Clear(const D3DRECT* rect) {
 }
 
 void Context::Present() {
+    if (beforePresent_) beforePresent_();
     if (d3dx_) d3dx_->UpdateFrame(0);
 }
 

@@ -71,7 +71,12 @@ public:
     void Clear(const D3DRECT* rect = nullptr);
     void SetClearColor(const Color& color) { clearColor_ = color; }
     const Color& ClearColor() const { return clearColor_; }
+    // Presents the back buffer, after the before-present hook has drawn.
     void Present();
+    // Called by Present with the finished frame still in the back buffer, so the
+    // owner can draw over every frame (a stats display) without the drawing code
+    // knowing; none: nothing is called.
+    void SetBeforePresent(std::function<void()> hook) { beforePresent_ = std::move(hook); }
 
     // Each sends the matrix (none: identity) and keeps it in the transform cache.
     void SetWorldMatrix(const Matrix* m);
@@ -144,6 +149,7 @@ private:
 
     HWND window_ = nullptr;
     std::function<HRESULT()> uninitialize_;
+    std::function<void()> beforePresent_;
     // The destructor releases these in its own order, not in member order.
     platform::RefPtr<ID3DXContext> d3dx_;
     platform::RefPtr<ID3DXMatrixStack> matrixStack_;

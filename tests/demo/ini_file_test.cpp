@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "demo/ini_file.h"
 #include "tests/support/log_capture.h"
@@ -49,6 +50,16 @@ TEST_F(IniFileTest, FirstMatchingSectionAndKeyWin) {
     EXPECT_EQ(Get(ini, "B", "k"), "3");
     // Keys of a later section with the same name are not seen.
     EXPECT_EQ(Get(ini, "A", "only", "missing"), "missing");
+}
+
+TEST_F(IniFileTest, KeysOfASectionInFileOrder) {
+    const IniFile ini = write("[A]\nk=1\n; c=0\nK=2\nnoequals\n  two = x\n[B]\nb=3\n[a]\nlater=4\n");
+    const struct {
+        const char* section;
+        std::vector<std::string> keys;
+    } cases[] = {{"a", {"k", "two"}}, {"B", {"b"}}, {"None", {}}, {nullptr, {}}};
+    for (const auto& c : cases) EXPECT_EQ(ini.keys(c.section), c.keys) << (c.section ? c.section : "null");
+    EXPECT_TRUE(IniFile("/nonexistent/vlm.ini").keys("A").empty());
 }
 
 TEST_F(IniFileTest, QuotesCommentsAndMissingEntries) {

@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/progress.h"
 #include "tools/bake/demo_config.h"
 #include "tools/bake/scenes.h"
 #include "tools/bake/show_plan.h"
@@ -68,7 +69,15 @@ void RemoveStale(const fs::path& dir, const std::vector<std::string>& files) {
     }
 }
 
+// The bake's steps: textures, font, the eleven scenes, the flares, the
+// soundtrack (made alongside, waited for here) and the configuration.
+constexpr uint64_t kSteps = 2 + 11 + 3;
+
 bool BakeContent(const fs::path& dir, BakeReport* report, std::string* error) {
+    platform::ProgressReporter progress("bake", "step");
+    progress.setTotal(kSteps);
+    uint64_t step = 0;
+    const auto begin = [&](const std::string& what) { progress.update(step++, -1, what); };
     const ShowPlan plan;
     const LoadingPlan loading;
     const music::Song song = ShowSong(plan);
@@ -93,8 +102,10 @@ bool BakeContent(const fs::path& dir, BakeReport* report, std::string* error) {
         return false;
     };
 
+    begin("textures");
     if (!tex::WriteTextures(dir.string(), &files, &why)) return fail("textures: " + why);
 
+    begin("font");
     font::FontOptions fontOptions;
     fontOptions.pixelSize = 30;
     font::BuiltFont builtFont;
@@ -114,26 +125,32 @@ bool BakeContent(const fs::path& dir, BakeReport* report, std::string* error) {
                         {kSceneFiles[kTemple], MakeTempleScene},       {kSceneFiles[kSpace], MakeSpaceScene},
                         {kSceneFiles[kEarth], MakeEarthScene},         {kSceneFiles[kComputer], MakeComputerScene},
                         {kSceneFiles[kTRex], MakeTRexScene},           {kSceneFiles[kGreetings], MakeGreetingsScene}};
-    std::vector<std::pair<std::string, SceneFiles>> scenes;
-    try {
-        scenes.emplace_back(kLoadingSceneFile, MakeLoadingScene(loading));
-        for (const Job& job : jobs) scenes.emplace_back(job.file, job.make(plan));
-    } catch (const std::exception& e) {
-        return fail(std::string("scene: ") + e.what());
-    }
-    for (const auto& [file, s] : scenes) {
-        if (!zks::SaveScene(s.scene, (dir / file).string(), &why)) return fail(file + ": " + why);
-        files.push_back(file);
-        if (!s.particleFile.empty()) {
-            if (!WriteText(dir / s.particleFile, s.particles, &why)) return fail(why);
-            files.push_back(s.particleFile);
+    const auto bakeScene = [&](const std::string& file, auto make) {
+        begin("scene " + file);
+        SceneFiles scene;
+        try {
+            scene = make();
+        } catch (const std::exception& e) {
+            return fail(std::string("scene: ") + e.what());
         }
-    }
+        if (!zks::SaveScene(scene.scene, (dir / file).string(), &why)) return fail(file + ": " + why);
+        files.push_back(file);
+        if (!scene.particleFile.empty()) {
+            if (!WriteText(dir / scene.particleFile, scene.particles, &why)) return fail(why);
+            files.push_back(scene.particleFile);
+        }
+        return true;
+    };
+    if (!bakeScene(kLoadingSceneFile, [&] { return MakeLoadingScene(loading); })) return false;
+    for (const Job& job : jobs)
+        if (!bakeScene(job.file, [&] { return job.make(plan); })) return false;
+    begin("lens flares");
     if (!WriteText(dir / "data/cavern.lfd", CavernFlare(), &why) || !WriteText(dir / "data/lake.lfd", LakeFlare(), &why))
         return fail(why);
     files.push_back("data/cavern.lfd");
     files.push_back("data/lake.lfd");
 
+    begin("soundtrack");
     const MusicResult m = music.get();
     report->musicSeconds = m.seconds;
     if (!m.ok) {
@@ -144,8 +161,11 @@ bool BakeContent(const fs::path& dir, BakeReport* report, std::string* error) {
 
     // The configuration names everything above, so it comes last: a bake that
     // stops half way leaves no vlm.ini behind (and the build runs it again).
+    begin("vlm.ini");
     if (!WriteText(dir / "vlm.ini", MakeConfig(plan, loading, song), &why)) return fail(why);
     files.push_back("vlm.ini");
+    progress.update(step);
+    progress.finish();
     return true;
 }
 
