@@ -85,12 +85,18 @@ bool CaptureObserver::finish(Demo& demo) {
     char fileName[1024];
     demo.config.getString("Music", "filename", fileName, "", sizeof fileName);
     if (!fileName[0]) return true;  // a demo without music
-    // Frame F, shown F / fps seconds into the video, was drawn at music time m:
-    // the soundtrack lines up with silence before it, or (a run that began later
-    // in the show) without its music before m.
+    // From the show's start, the music starts in the frame before the first
+    // frame drawn with it: that many frames of silence come first. A run that
+    // begins later in the show drew that frame at music time m: the music
+    // before m is left out.
     const int64_t frame = std::max(firstMusicFrame_, 0);
-    const int64_t lead = frame * 44100 / fps_ - std::llround(double(firstMusicTime_) * 44100.0);
-    const uint64_t silence = lead > 0 ? uint64_t(lead) : 0, skipped = lead < 0 ? uint64_t(-lead) : 0;
+    uint64_t silence = 0, skipped = 0;
+    if (firstMusicTime_ <= 0) {
+        silence = uint64_t(std::max<int64_t>(frame - 1, 0)) * 44100 / uint64_t(fps_);
+    } else {
+        const int64_t ahead = std::llround(double(firstMusicTime_) * 44100.0) - frame * 44100 / fps_;
+        skipped = uint64_t(std::max<int64_t>(ahead, 0));
+    }
     std::string error;
     if (!platform::DecodeToWav(fileName, (directory_ + "/music.wav").c_str(), 44100, silence, &error, skipped)) {
         std::fprintf(stderr, "velmoor: %s\n", error.c_str());
