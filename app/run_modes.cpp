@@ -105,13 +105,15 @@ bool VideoObserver::record(Demo& demo, std::vector<uint32_t> argb, int width, in
     std::string error;
     if (!encoder_) {
         // The size is known once the first frame is read back.
+        // A soundtrack that cannot be decoded leaves the video silent and the run
+        // failed, as it fails the PNG capture's music.wav.
         const std::string music = MusicFile(demo);
         if (!music.empty() && !platform::DecodeToSamples(music.c_str(), platform::VideoEncoder::kAudioRate, &music_,
                                                          &error)) {
-            std::fprintf(stderr, "velmoor: %s\n", error.c_str());
-            return false;
+            std::fprintf(stderr, "velmoor: %s; the video has no sound\n", error.c_str());
+            soundFailed_ = true;
         }
-        withAudio_ = !music.empty();
+        withAudio_ = !music.empty() && !soundFailed_;
         encoder_ = std::make_unique<platform::VideoEncoder>();
         if (!encoder_->Open(path_, width, height, fps_, crf_, withAudio_, &error)) {
             std::fprintf(stderr, "velmoor: %s\n", error.c_str());
@@ -150,8 +152,7 @@ bool VideoObserver::finish(Demo&) {
     std::string error;
     // The music to its end, as music.wav has it.
     const uint64_t end = musicStarted() ? leadingSilence(platform::VideoEncoder::kAudioRate) + music_.size() / 2 : 0;
-    if (addAudioUpTo(end) && encoder_->Finish(&error))
-        return true;
+    if (addAudioUpTo(end) && encoder_->Finish(&error)) return !soundFailed_;
     if (error.empty()) encoder_->Finish(&error);
     std::fprintf(stderr, "velmoor: %s\n", error.c_str());
     return false;

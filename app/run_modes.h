@@ -84,6 +84,7 @@ private:
     std::unique_ptr<platform::VideoEncoder> encoder_;
     std::vector<int16_t> music_;  // the decoded soundtrack, stereo at 44.1 kHz
     bool withAudio_ = false;
+    bool soundFailed_ = false;    // the soundtrack could not be decoded
     uint64_t audioAdded_ = 0;     // samples per channel given to the encoder
 };
 
