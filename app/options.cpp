@@ -27,8 +27,8 @@ bool ParseSeconds(const char* text, float* out) {
 
 const char* UsageText() {
     return "usage: velmoor [--data DIR] [--windowed|--fullscreen] [--software] [--headless]\n"
-           "               [--fixed-fps N] [--capture DIR] [--benchmark] [--start-scene N]\n"
-           "               [--from T] [--to T] [--seek T]\n"
+           "               [--fixed-fps N] [--capture DIR] [--video FILE [--video-crf N]]\n"
+           "               [--benchmark] [--start-scene N] [--from T] [--to T] [--seek T]\n"
            "               [--resolution WxH|native] [--msaa N] [--pack FILE] [--log FILE] [-v]\n"
            "\n"
            "  --data DIR       play the demo whose vlm.ini and data are in DIR (default: here)\n"
@@ -39,6 +39,10 @@ const char* UsageText() {
            "  --fixed-fps N    advance the music clock by 1/N s per frame: reproducible frames\n"
            "  --capture DIR    write every frame as DIR/NNNNNN.png and the soundtrack as\n"
            "                   DIR/music.wav (fixed clock, 60 fps unless --fixed-fps says)\n"
+           "  --video FILE     encode the show with its soundtrack into FILE: .mp4 or .mkv\n"
+           "                   (H.264, AAC) or .webm (VP9, Opus); fixed clock as for --capture\n"
+           "  --video-crf N    the video's constant quality, lower is better: 0-51 for H.264\n"
+           "                   (default 20), 0-63 for VP9 (default 32)\n"
            "  --benchmark      offscreen, fixed 60 fps clock, as fast as possible; prints a\n"
            "                   per-scene table of frame times against the fill-rate floor,\n"
            "                   with draws, triangles, fragments and state changes per frame\n"
@@ -88,6 +92,17 @@ bool ParseOptions(int argc, const char* const* argv, RunOptions* o, std::string*
             const char* v = value("a directory");
             if (!v) return false;
             o->captureDir = v;
+        } else if (a == "--video") {
+            const char* v = value("a file name");
+            if (!v) return false;
+            o->videoFile = v;
+        } else if (a == "--video-crf") {
+            const char* v = value("a quality");
+            if (!v) return false;
+            if (!ParseCount(v, 0, &o->videoCrf) || o->videoCrf > 63) {
+                *error = "--video-crf needs a quality from 0 to 63, not \"" + std::string(v) + "\"";
+                return false;
+            }
         } else if (a == "--benchmark") {
             o->benchmark = true;
         } else if (a == "--start-scene") {
@@ -151,6 +166,15 @@ bool ParseOptions(int argc, const char* const* argv, RunOptions* o, std::string*
     }
     if (o->from >= 0 && o->seek >= 0) {
         *error = "--from and --seek both say where to begin: give one";
+        return false;
+    }
+    // One recording at a time: the frames go either to PNG files or into the video.
+    if (!o->videoFile.empty() && !o->captureDir.empty()) {
+        *error = "--capture and --video cannot be used together";
+        return false;
+    }
+    if (o->videoCrf >= 0 && o->videoFile.empty()) {
+        *error = "--video-crf needs --video";
         return false;
     }
     return true;

@@ -12,6 +12,8 @@ struct RunOptions {
     bool headless = false;    // --headless: no window, draw offscreen
     int fixedFps = 0;         // --fixed-fps N: virtual music clock, N frames per second
     std::string captureDir;   // --capture DIR: every frame as PNG plus the soundtrack as WAV
+    std::string videoFile;    // --video FILE: the show encoded into FILE (.mp4, .mkv or .webm)
+    int videoCrf = -1;        // --video-crf N: the encoder's constant quality; -1: its default
     bool benchmark = false;   // --benchmark: offscreen, fixed clock, per-scene timing table
     std::string logFile;      // --log FILE: every report, one per line
     bool verbose = false;     // -v: plain messages to stderr

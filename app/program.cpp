@@ -20,6 +20,7 @@
 #include "platform/gl_stats.h"
 #include "platform/render_resolution.h"
 #include "platform/report.h"
+#include "platform/video_encoder.h"
 #include "platform/window.h"
 
 namespace {
@@ -108,6 +109,19 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
         char here[1024];
         if (getcwd(here, sizeof here)) packPath = std::string(here) + "/" + packPath;
     }
+    // So is a video's file name, and its directory must be there before the show starts.
+    std::string videoPath = options.videoFile;
+    if (!videoPath.empty()) {
+        if (videoPath[0] != '/') {
+            char here[1024];
+            if (getcwd(here, sizeof here)) videoPath = std::string(here) + "/" + videoPath;
+        }
+        std::string error;
+        if (!platform::CheckVideoPath(videoPath, &error)) {
+            std::fprintf(stderr, "velmoor: %s\n", error.c_str());
+            return 1;
+        }
+    }
     if (!options.dataDir.empty()) {
         if (!IsDirectory(options.dataDir) || chdir(options.dataDir.c_str()) != 0) {
             std::fprintf(stderr, "velmoor: data directory \"%s\" not found\n", options.dataDir.c_str());
@@ -180,7 +194,7 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     ZK3D::SelectMode(ZK3D::kScreenWidth, ZK3D::kScreenHeight, 32, 0);
 
     // Offscreen runs and captures keep a fixed clock: 60 frames per second unless told.
-    const bool capturing = !options.captureDir.empty();
+    const bool capturing = !options.captureDir.empty() || !videoPath.empty();
     Demo demo;
     ClockSettings clock;
     clock.fixedFps = options.fixedFps > 0 ? options.fixedFps : (headless || capturing ? 60 : 0);
@@ -205,7 +219,9 @@ int RunVelmoor(const RunOptions& options, LoadingSequence* sequence) {
     demo.running = 1;  // the window is up (or there is none to wait for)
 
     std::unique_ptr<FrameObserver> observer;
-    if (capturing)
+    if (!videoPath.empty())
+        observer = std::make_unique<VideoObserver>(videoPath, clock.fixedFps, options.videoCrf);
+    else if (capturing)
         observer = std::make_unique<CaptureObserver>(options.captureDir, clock.fixedFps);
     else if (headless)
         observer = std::make_unique<BenchmarkObserver>();

@@ -11,6 +11,7 @@
 #include "platform/frame_capture.h"
 #include "platform/render_resolution.h"
 #include "platform/sound.h"
+#include "platform/video_encoder.h"
 
 int ShowPart(int frameState) {
     using frame_state::Running;
@@ -41,68 +42,156 @@ void ShowProgress::frame(const Demo& demo) {
 
 namespace {
 
-// The finished frame as RGB: the back buffer at its full size where the device
+// The finished frame as ARGB: the back buffer at its full size where the device
 // renders at a resolution of its own, else the logical back buffer.
-bool ReadFrameRgb(ID3DXContext* context, std::vector<uint8_t>* rgb, int* width, int* height) {
-    std::vector<uint32_t> argb;
-    if (!platform::ReadRenderedFrame(context, &argb, width, height))
-        return platform::ReadBackBuffer(context, rgb, width, height);
-    rgb->resize(argb.size() * 3);
-    for (size_t i = 0; i < argb.size(); ++i) {
-        (*rgb)[3 * i] = uint8_t(argb[i] >> 16);
-        (*rgb)[3 * i + 1] = uint8_t(argb[i] >> 8);
-        (*rgb)[3 * i + 2] = uint8_t(argb[i]);
-    }
+bool ReadFrameArgb(ID3DXContext* context, std::vector<uint32_t>* argb, int* width, int* height) {
+    if (platform::ReadRenderedFrame(context, argb, width, height)) return true;
+    std::vector<uint8_t> rgb;
+    if (!platform::ReadBackBuffer(context, &rgb, width, height)) return false;
+    argb->resize(rgb.size() / 3);
+    for (size_t i = 0; i < argb->size(); ++i)
+        (*argb)[i] = 0xFF000000u | uint32_t(rgb[3 * i]) << 16 | uint32_t(rgb[3 * i + 1]) << 8 | rgb[3 * i + 2];
     return true;
+}
+
+// The music's file name from vlm.ini; empty for a demo without music.
+std::string MusicFile(Demo& demo) {
+    char fileName[1024];
+    demo.config.getString("Music", "filename", fileName, "", sizeof fileName);
+    return fileName;
 }
 
 }  // namespace
 
-void CaptureObserver::afterFrame(Demo& demo, double) {
+void RecordingObserver::afterFrame(Demo& demo, double) {
     if (failed_ || !demo.context) return;
-    std::vector<uint8_t> rgb;
+    std::vector<uint32_t> argb;
     int width = 0, height = 0;
-    char name[32];
-    std::snprintf(name, sizeof name, "/%06d.png", frames_);
-    if (!ReadFrameRgb(demo.context->d3dx(), &rgb, &width, &height) ||
-        !platform::WritePng(directory_ + name, rgb, width, height)) {
-        std::fprintf(stderr, "velmoor: cannot write the frame \"%s%s\"\n", directory_.c_str(), name);
-        failed_ = true;
-        demo.stop();
-        return;
-    }
     if (firstMusicFrame_ < 0 && demo.frameState >= frame_state::Running(0)) {
         firstMusicFrame_ = frames_;
         firstMusicTime_ = demo.frameMusicTime();
+    }
+    if (!ReadFrameArgb(demo.context->d3dx(), &argb, &width, &height)) {
+        std::fprintf(stderr, "velmoor: cannot read frame %d back\n", frames_);
+        failed_ = true;
+    } else if (!record(demo, std::move(argb), width, height)) {
+        failed_ = true;
+    }
+    if (failed_) {
+        demo.stop();
+        return;
     }
     ++frames_;
     progress_.frame(demo);
 }
 
+uint64_t RecordingObserver::leadingSilence(int rate) const {
+    if (firstMusicTime_ > 0) return 0;
+    const uint64_t leadFrames = firstMusicFrame_ > 0 ? uint64_t(firstMusicFrame_ - 1) : 0;
+    return leadFrames * uint64_t(rate) / uint64_t(fps_);
+}
+
+uint64_t RecordingObserver::skippedMusic(int rate) const {
+    if (firstMusicTime_ <= 0) return 0;
+    const int64_t frame = std::max(firstMusicFrame_, 0);
+    const int64_t ahead = std::llround(double(firstMusicTime_) * rate) - frame * rate / fps_;
+    return uint64_t(std::max<int64_t>(ahead, 0));
+}
+
+bool CaptureObserver::record(Demo&, std::vector<uint32_t> argb, int width, int height) {
+    std::vector<uint8_t> rgb(argb.size() * 3);
+    for (size_t i = 0; i < argb.size(); ++i) {
+        rgb[3 * i] = uint8_t(argb[i] >> 16);
+        rgb[3 * i + 1] = uint8_t(argb[i] >> 8);
+        rgb[3 * i + 2] = uint8_t(argb[i]);
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "/%06d.png", framesWritten());
+    if (platform::WritePng(directory_ + name, rgb, width, height)) return true;
+    std::fprintf(stderr, "velmoor: cannot write the frame \"%s%s\"\n", directory_.c_str(), name);
+    return false;
+}
+
 bool CaptureObserver::finish(Demo& demo) {
     progress_.finish();
     if (failed_) return false;
-    char fileName[1024];
-    demo.config.getString("Music", "filename", fileName, "", sizeof fileName);
-    if (!fileName[0]) return true;  // a demo without music
-    // From the show's start, the music starts in the frame before the first
-    // frame drawn with it: that many frames of silence come first. A run that
-    // begins later in the show drew that frame at music time m: the music
-    // before m is left out.
-    const int64_t frame = std::max(firstMusicFrame_, 0);
-    uint64_t silence = 0, skipped = 0;
-    if (firstMusicTime_ <= 0) {
-        silence = uint64_t(std::max<int64_t>(frame - 1, 0)) * 44100 / uint64_t(fps_);
-    } else {
-        const int64_t ahead = std::llround(double(firstMusicTime_) * 44100.0) - frame * 44100 / fps_;
-        skipped = uint64_t(std::max<int64_t>(ahead, 0));
-    }
+    const std::string fileName = MusicFile(demo);
+    if (fileName.empty()) return true;  // a demo without music
     std::string error;
-    if (!platform::DecodeToWav(fileName, (directory_ + "/music.wav").c_str(), 44100, silence, &error, skipped)) {
+    if (!platform::DecodeToWav(fileName.c_str(), (directory_ + "/music.wav").c_str(), 44100, leadingSilence(44100),
+                               &error, skippedMusic(44100))) {
         std::fprintf(stderr, "velmoor: %s\n", error.c_str());
         return false;
     }
     return true;
+}
+
+// ---------------------------------------------------------------- video
+
+VideoObserver::VideoObserver(std::string path, int fps, int crf)
+    : RecordingObserver("video", fps), path_(std::move(path)), crf_(crf) {}
+
+VideoObserver::~VideoObserver() = default;
+
+bool VideoObserver::record(Demo& demo, std::vector<uint32_t> argb, int width, int height) {
+    std::string error;
+    if (!encoder_) {
+        // The size is known once the first frame is read back.
+        // A soundtrack that cannot be decoded leaves the video silent and the run
+        // failed, as it fails the PNG capture's music.wav.
+        const std::string music = MusicFile(demo);
+        if (!music.empty() && !platform::DecodeToSamples(music.c_str(), platform::VideoEncoder::kAudioRate, &music_,
+                                                         &error)) {
+            std::fprintf(stderr, "velmoor: %s; the video has no sound\n", error.c_str());
+            soundFailed_ = true;
+        }
+        withAudio_ = !music.empty() && !soundFailed_;
+        encoder_ = std::make_unique<platform::VideoEncoder>();
+        if (!encoder_->Open(path_, width, height, fps_, crf_, withAudio_, &error)) {
+            std::fprintf(stderr, "velmoor: %s\n", error.c_str());
+            return false;
+        }
+    }
+    // The soundtrack trails the frames by one: until the music has started, the
+    // samples up to this frame are silence whenever it starts.
+    const uint64_t frameStart = uint64_t(framesWritten()) * platform::VideoEncoder::kAudioRate / uint64_t(fps_);
+    if (encoder_->AddFrame(std::move(argb)) && addAudioUpTo(frameStart)) return true;
+    // The encoder's reason comes from Finish.
+    encoder_->Finish(&error);
+    std::fprintf(stderr, "velmoor: %s\n", error.c_str());
+    return false;
+}
+
+bool VideoObserver::addAudioUpTo(uint64_t end) {
+    if (!withAudio_) return true;
+    const uint64_t silence = musicStarted() ? leadingSilence(platform::VideoEncoder::kAudioRate) : end;
+    if (audioAdded_ < std::min(end, silence)) {
+        if (!encoder_->AddAudio(nullptr, size_t(std::min(end, silence) - audioAdded_))) return false;
+        audioAdded_ = std::min(end, silence);
+    }
+    if (audioAdded_ < end) {
+        const uint64_t skipped = skippedMusic(platform::VideoEncoder::kAudioRate);
+        const uint64_t from = audioAdded_ - silence + skipped;
+        const uint64_t to = std::min<uint64_t>(end - silence + skipped, music_.size() / 2);
+        if (from < to && !encoder_->AddAudio(music_.data() + from * 2, size_t(to - from))) return false;
+        audioAdded_ = end;
+    }
+    return true;
+}
+
+bool VideoObserver::finish(Demo&) {
+    progress_.finish();
+    if (failed_) return false;
+    if (!encoder_) return true;  // no frame was drawn
+    std::string error;
+    // The music to its end, as music.wav has it.
+    const int rate = platform::VideoEncoder::kAudioRate;
+    const uint64_t music = music_.size() / 2, skipped = std::min(skippedMusic(rate), music);
+    const uint64_t end = musicStarted() ? leadingSilence(rate) + music - skipped : 0;
+    if (addAudioUpTo(end) && encoder_->Finish(&error)) return !soundFailed_;
+    if (error.empty()) encoder_->Finish(&error);
+    std::fprintf(stderr, "velmoor: %s\n", error.c_str());
+    return false;
 }
 
 // ---------------------------------------------------------------- benchmark

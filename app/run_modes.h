@@ -15,6 +15,9 @@
 #include "platform/progress.h"
 
 class Demo;
+namespace platform {
+class VideoEncoder;
+}
 
 class FrameObserver {
 public:
@@ -45,25 +48,73 @@ private:
     uint64_t frames_ = 0;
 };
 
+// What both recordings of the show share: every finished frame read back at
+// its full rendered size (so --resolution and --msaa apply), and the frame the
+// music starts in, from which the soundtrack's leading silence follows.
+class RecordingObserver : public FrameObserver {
+public:
+    void afterFrame(Demo& demo, double seconds) final;
+    int framesWritten() const { return frames_; }
+
+protected:
+    RecordingObserver(const char* label, int fps) : fps_(fps), progress_(label) {}
+    // Records frame number framesWritten() (ARGB, top row first); false stops the show.
+    virtual bool record(Demo& demo, std::vector<uint32_t> argb, int width, int height) = 0;
+    // Samples at rate of silence before the music: from the show's start, it
+    // starts in the frame before the first frame drawn with it, so that many
+    // frames come first. A run that begins later in the show (--from) has none.
+    uint64_t leadingSilence(int rate) const;
+    // Samples at rate of the music left out before the first frame: a run that
+    // begins later in the show drew its first music frame at music time m, and
+    // the music before m is not part of the recording.
+    uint64_t skippedMusic(int rate) const;
+    // Whether the music has started by now.
+    bool musicStarted() const { return firstMusicFrame_ >= 0; }
+
+    int fps_;
+    bool failed_ = false;
+    ShowProgress progress_;
+
+private:
+    int frames_ = 0;
+    int firstMusicFrame_ = -1;  // the first frame drawn with the music playing
+    float firstMusicTime_ = 0;  // and the music time it was drawn at
+};
+
 // Writes DIR/000000.png, DIR/000001.png ... and, at the end, DIR/music.wav with
 // enough leading silence (or, for a run that begins later in the show, without
 // the music before its first frame) that the music lines up with the frames:
 //   ffmpeg -framerate N -i DIR/%06d.png -i DIR/music.wav -c:v libx264 -pix_fmt yuv420p out.mp4
-class CaptureObserver final : public FrameObserver {
+class CaptureObserver final : public RecordingObserver {
 public:
-    CaptureObserver(std::string directory, int fps) : directory_(std::move(directory)), fps_(fps) {}
-    void afterFrame(Demo& demo, double seconds) override;
+    CaptureObserver(std::string directory, int fps)
+        : RecordingObserver("capture", fps), directory_(std::move(directory)) {}
     bool finish(Demo& demo) override;
-    int framesWritten() const { return frames_; }
 
 private:
+    bool record(Demo& demo, std::vector<uint32_t> argb, int width, int height) override;
     std::string directory_;
-    int fps_;
-    int frames_ = 0;
-    int firstMusicFrame_ = -1;  // the first frame drawn with the music playing
-    float firstMusicTime_ = 0;  // and the music time it was drawn at
-    bool failed_ = false;
-    ShowProgress progress_{"capture"};
+};
+
+// Encodes the frames and the soundtrack (after the same silence as music.wav)
+// into one video file, as they are drawn.
+class VideoObserver final : public RecordingObserver {
+public:
+    VideoObserver(std::string path, int fps, int crf);
+    ~VideoObserver() override;
+    bool finish(Demo& demo) override;
+
+private:
+    bool record(Demo& demo, std::vector<uint32_t> argb, int width, int height) override;
+    // Adds the soundtrack up to sample `end` (silence, then the music).
+    bool addAudioUpTo(uint64_t end);
+    std::string path_;
+    int crf_;
+    std::unique_ptr<platform::VideoEncoder> encoder_;
+    std::vector<int16_t> music_;  // the decoded soundtrack, stereo at 44.1 kHz
+    bool withAudio_ = false;
+    bool soundFailed_ = false;    // the soundtrack could not be decoded
+    uint64_t audioAdded_ = 0;     // samples per channel given to the encoder
 };
 
 // Frame times and device counters per part of the show (loading, then each

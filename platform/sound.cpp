@@ -441,4 +441,14 @@ bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, uint64_t
     return true;
 }
 
+bool DecodeToSamples(const char* mp3Path, int mixRate, std::vector<int16_t>* samples, std::string* error) {
+    Soundtrack track;
+    std::string why, shortfall;
+    if (!mp3Path || !track.Open(mp3Path, mixRate, &why, &shortfall))
+        return Fail(error, std::string("cannot decode \"") + (mp3Path ? mp3Path : "") + "\" : " + why);
+    samples->assign(size_t(track.length()) * kChannels, 0);
+    track.Read(reinterpret_cast<unsigned char*>(samples->data()), samples->size() * sizeof(int16_t));
+    return true;
+}
+
 }  // namespace platform

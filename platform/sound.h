@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -101,5 +102,10 @@ private:
 // is reported.
 bool DecodeToWav(const char* mp3Path, const char* wavPath, int mixRate, uint64_t leadingSilence,
                  std::string* error, uint64_t skipped = 0);
+
+// Decodes a whole MPEG audio file into interleaved 16-bit stereo samples at
+// mixRate (the same samples DecodeToWav writes, without silence); false with the
+// reason in *error when it cannot be read or decoded. Nothing is reported.
+bool DecodeToSamples(const char* mp3Path, int mixRate, std::vector<int16_t>* samples, std::string* error);
 
 }  // namespace platform

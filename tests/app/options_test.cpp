@@ -46,6 +46,10 @@ TEST(Options, ParsesEveryRunMode) {
     EXPECT_TRUE(w.benchmark);
     EXPECT_TRUE(w.resolution.native);
     EXPECT_EQ(w.resolution.samples, 8);  // the size given after the samples keeps them
+    RunOptions v;
+    ASSERT_TRUE(Parse({"--video", "show.webm", "--video-crf", "40"}, &v, &error)) << error;
+    EXPECT_EQ(v.videoFile, "show.webm");
+    EXPECT_EQ(v.videoCrf, 40);
     // The defaults keep the logical size and one sample.
     RunOptions d;
     ASSERT_TRUE(Parse({}, &d, &error));
@@ -75,6 +79,11 @@ TEST(Options, RejectsBadCommandLinesWithAReason) {
         RunOptions t;
         EXPECT_FALSE(Parse(times, &t, &error)) << times[0] << " " << times[1];
     }
+    EXPECT_FALSE(Parse({"--video-crf", "20"}, &o, &error));
+    EXPECT_EQ(error, "--video-crf needs --video");
+    EXPECT_FALSE(Parse({"--video", "a.mp4", "--video-crf", "64"}, &o, &error));
+    EXPECT_FALSE(Parse({"--video", "a.mp4", "--capture", "frames"}, &o, &error));
+    EXPECT_EQ(error, "--capture and --video cannot be used together");
     EXPECT_FALSE(Parse({"--frobnicate"}, &o, &error));
     EXPECT_EQ(error, "unknown option \"--frobnicate\"");
 }

@@ -17,6 +17,7 @@
 #include "platform/frame_capture.h"
 #include "platform/sound.h"
 #include "tests/support/mini_demo.h"
+#include "tests/support/video_probe.h"
 #include "tools/music/audio_file.h"
 
 namespace fs = std::filesystem;
@@ -133,6 +134,41 @@ TEST_F(WholeDemo, CaptureWritesEveryFrameAndTheSoundtrack) {
         shown += lit > 640 * 480 / 20;
     }
     EXPECT_GT(shown, count / 2);
+}
+
+TEST_F(WholeDemo, VideoHoldsTheCapturedFramesAndSoundtrack) {
+    MiniDemoOptions options;
+    options.sceneSeconds = 0.3f;
+    Write(options);
+    const fs::path frames = dir_ / "frames", video = dir_ / "show.mp4";
+    const RunResult capture = Velmoor("--capture " + frames.string() + " --fixed-fps 15");
+    ASSERT_EQ(capture.exitCode, 0) << capture.err;
+    const RunResult run = Velmoor("--video " + video.string() + " --fixed-fps 15");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator(frames)) count += entry.path().extension() == ".png";
+    ASSERT_GT(count, 2);
+    testing_support::VideoProbe probe;
+    std::string error;
+    ASSERT_TRUE(testing_support::ProbeVideo(video.string(), &probe, &error, {0, count / 2})) << error;
+    EXPECT_EQ(probe.frames, count);
+    EXPECT_EQ(probe.width, 640);
+    EXPECT_EQ(probe.height, 480);
+    EXPECT_NEAR(probe.firstFrameSeconds, 0.0, 1e-3);
+    EXPECT_NEAR(probe.videoSeconds, count / 15.0, 2e-3);
+    EXPECT_NEAR(probe.audioStartSeconds, 0.0, 1e-3);
+    // The soundtrack as long as music.wav, leading silence included.
+    const double wavSeconds = double(fs::file_size(frames / "music.wav") - 44) / 4 / 44100;
+    EXPECT_NEAR(probe.audioSeconds, wavSeconds, 0.03);
+    // The pictures are the captured ones, but for the codec's loss.
+    for (const int i : {0, count / 2}) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%06d.png", i);
+        std::vector<uint8_t> png;
+        int w = 0, h = 0;
+        ASSERT_TRUE(platform::ReadImageRgb((frames / name).string(), &png, &w, &h)) << name;
+        EXPECT_LT(testing_support::MeanDifference(probe.pictures[i], png), 3.0) << name;
+    }
 }
 
 TEST_F(WholeDemo, CapturesAtTwiceTheResolutionOrMultisampledShowTheSameFrames) {
@@ -580,6 +616,8 @@ TEST_F(BrokenInput, EachGivesItsMessageAndNeitherCrashesNorHangs) {
              f.write("\xF0\xFF\xFF\x7F", 4);  // the directory's offset, far outside the file
          },
          1, "[ZKP] Error : Broken Pack File", "--pack RUN/velmoor.zkp"},
+        {"video into a missing folder", [](const fs::path&) {}, 1, "/missing\" does not exist",
+         "--video RUN/missing/show.mp4"},
     };
     for (const Broken& c : cases) {
         SCOPED_TRACE(c.name);
