@@ -110,6 +110,8 @@ public:
     void setStartTime(float seconds) { startTime_ = seconds; }
     // Ends the show once its time has passed this (negative: at its end).
     void setEndTime(float seconds) { endTime_ = seconds; }
+    // The show time the run stops at (--to); negative: the show's end.
+    float endTime() const { return endTime_; }
     // Milliseconds for the loading animation: the system tick count, or the
     // virtual tick of a fixed clock.
     uint32_t tickCount() const override;

@@ -179,7 +179,7 @@ bool VideoObserver::addAudioUpTo(uint64_t end) {
     return true;
 }
 
-bool VideoObserver::finish(Demo&) {
+bool VideoObserver::finish(Demo& demo) {
     progress_.finish();
     if (failed_) return false;
     if (!encoder_) return true;  // no frame was drawn
@@ -187,7 +187,9 @@ bool VideoObserver::finish(Demo&) {
     // The music to its end, as music.wav has it.
     const int rate = platform::VideoEncoder::kAudioRate;
     const uint64_t music = music_.size() / 2, skipped = std::min(skippedMusic(rate), music);
-    const uint64_t end = musicStarted() ? leadingSilence(rate) + music - skipped : 0;
+    uint64_t end = musicStarted() ? leadingSilence(rate) + music - skipped : 0;
+    // A stretch of the show (--to) ends its sound with its last frame.
+    if (demo.endTime() >= 0) end = std::min(end, uint64_t(framesWritten()) * uint64_t(rate) / uint64_t(fps_));
     if (addAudioUpTo(end) && encoder_->Finish(&error)) return !soundFailed_;
     if (error.empty()) encoder_->Finish(&error);
     std::fprintf(stderr, "velmoor: %s\n", error.c_str());

@@ -20,6 +20,7 @@
 
 #include "platform/frame_capture.h"
 #include "platform/sound.h"
+#include "tests/support/video_probe.h"
 #include "tools/image/image.h"
 #include "tools/image/jpeg_writer.h"
 
@@ -161,3 +162,39 @@ TEST(BakedDemo, PlaysToTheEndAndLooksLikeItsReferences) {
 }
 
 }  // namespace
+
+TEST(BakedDemo, AThreeSecondVideoHoldsTheCapturedFramesAndItsSound) {
+    const fs::path demo = VELMOOR_SHOW_DIR;
+    if (!fs::exists(demo / "vlm.ini")) GTEST_SKIP() << "no baked demo in " << demo;
+    const fs::path dir = fs::temp_directory_path() / ("velmoor_baked_video_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    // Three seconds of the jungle, as a video and as PNG frames.
+    const auto run = [&](const std::string& output) {
+        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy " +
+                                    std::string(VELMOOR_BINARY) + " --data " + demo.string() + " " + output +
+                                    " --from 10 --to 13 --fixed-fps 10 >/dev/null 2>" + (dir / "err.txt").string();
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    ASSERT_TRUE(run("--video " + (dir / "jungle.mp4").string())) << "velmoor failed; see " << dir;
+    ASSERT_TRUE(run("--capture " + (dir / "frames").string())) << "velmoor failed; see " << dir;
+    int frames = 0;
+    for (const auto& e : fs::directory_iterator(dir / "frames")) frames += e.path().extension() == ".png";
+    EXPECT_NEAR(frames, 30, 1);
+
+    testing_support::VideoProbe probe;
+    std::string error;
+    ASSERT_TRUE(testing_support::ProbeVideo((dir / "jungle.mp4").string(), &probe, &error)) << error;
+    EXPECT_EQ(probe.frames, frames);
+    EXPECT_EQ(probe.width, 640);
+    EXPECT_EQ(probe.height, 480);
+    EXPECT_NEAR(probe.videoSeconds, frames / 10.0, 2e-3);
+    EXPECT_EQ(probe.audioChannels, 2);
+    EXPECT_NEAR(probe.audioSeconds, frames / 10.0, 0.05);  // AAC frames are 1024 samples
+    std::vector<uint8_t> png;
+    int w = 0, h = 0;
+    ASSERT_TRUE(platform::ReadImageRgb((dir / "frames" / "000000.png").string(), &png, &w, &h));
+    EXPECT_LT(testing_support::MeanDifference(probe.pictures[0], png), 3.0);
+    if (!HasFailure()) fs::remove_all(dir);
+}
