@@ -250,6 +250,14 @@ private:
             scene_.animation.lastFrame = std::max(1, static_cast<int>(std::ceil(seconds * options_.fps - 1e-6)));
             animationName_ = chosen->mName.C_Str();
         }
+        // A demo script plays its scene for the scene's length: --length gives a
+        // static file one, and cuts or holds an animation.
+        if (options_.lengthSeconds > 0) {
+            if (!moves) animation_ = Animation(nullptr);
+            scene_.kind = zks::SceneKind::Animated;
+            scene_.animation.framesPerSecond = options_.fps;
+            scene_.animation.lastFrame = std::max(1, static_cast<int>(std::ceil(options_.lengthSeconds * options_.fps - 1e-6)));
+        }
         return true;
     }
 
@@ -440,7 +448,8 @@ private:
             Note(Format("material \"%s\": %s texture dropped: %s", material.c_str(), role, why.c_str()));
             return std::nullopt;
         }
-        return std::pair{zks::TextureRef{t->name, t->name}, t->hasAlpha};
+        const std::string name = options_.texturePath.empty() ? t->name : (fs::path(options_.texturePath) / t->name).string();
+        return std::pair{zks::TextureRef{name, name}, t->hasAlpha};
     }
 
     // --- The tree
@@ -749,7 +758,11 @@ private:
         if (scene_.cameras.empty()) {
             const Vec3 eye = centre + zks::Normalize(Vec3{0.5f, -1.0f, 0.4f}) * distance;
             const Vec3 forward = zks::Normalize(centre - eye);
-            AddCamera(names_.Take("Camera"), false,
+            std::string name = "Camera";
+            for (const CameraRename& r : options_.cameraNames) {
+                if (r.from.empty() || r.from == name) name = CleanName(r.to, name);
+            }
+            AddCamera(names_.Take(name), false,
                       [&](double, Vec3* e, Vec3* f, Vec3* u) {
                           *e = eye;
                           *f = forward;
@@ -787,7 +800,8 @@ private:
                            scene_.meshes.size(), scene_.materials.size(), scene_.cameras.size(), scene_.lights.size(),
                            scene_.nodes.size()));
         if (scene_.kind == zks::SceneKind::Animated)
-            s.push_back(Format("animation \"%s\": frames 0 to %d at %d per second", animationName_.c_str(),
+            s.push_back(Format("%s: frames 0 to %d at %d per second",
+                               animationName_.empty() ? "no animation" : ("animation \"" + animationName_ + "\"").c_str(),
                                scene_.animation.lastFrame, scene_.animation.framesPerSecond));
         for (const zks::Mesh& m : scene_.meshes)
             s.push_back(Format("mesh \"%s\": %zu vertices, %zu triangles, material \"%s\"", m.name.c_str(), m.vertices.size(),
@@ -908,6 +922,10 @@ private:
 bool CheckOptions(const Options& o, std::string* error) {
     if (!(o.scale > 0) || !std::isfinite(o.scale)) {
         *error = "the scale must be a positive number";
+        return false;
+    }
+    if (!(o.lengthSeconds >= 0) || o.lengthSeconds > 86400) {
+        *error = "the length must be 0 to 86400 seconds";
         return false;
     }
     if (o.fps < 1 || o.fps > 1000) {

@@ -52,16 +52,20 @@ struct Options {
     float scale = 1;        // multiplies every length
     int fps = 30;           // frames per second of an animated scene
     std::string animation;  // name or index of the animation; empty: the first
+    float lengthSeconds = 0;  // > 0: the scene lasts this long (a static file becomes animated)
     std::vector<CameraRename> cameraNames;
     bool smoothKeys = false;  // position and scale keys smooth (tangents from the neighbours)
     bool addView = true;      // add a camera and a light where the file has none
     bool acceptErrors = false;  // take what the library read even when it reported errors
+    // The folder the scene names its texture files by, as the demo (or zkview)
+    // finds them from where it runs: "data" gives "data/wood.jpg". Empty: bare names.
+    std::string texturePath;
 };
 
-// A texture to write beside the scene: name is both the file name and the
-// name the scene's materials use.
+// A texture to write beside the scene; the scene names it by
+// Options::texturePath joined with this file name.
 struct TextureFile {
-    std::string name;
+    std::string name;  // the file name
     std::vector<uint8_t> bytes;
 };
 

@@ -1,12 +1,13 @@
 // zkimport: makes a ZKS scene (and its textures) from a file of a 3D package.
 //
-//   zkimport IN OUT.zks [--data DIR] [--scale S] [--fps N] [--animation NAME|INDEX]
+//   zkimport IN OUT.zks [--data DIR] [--texture-path P] [--scale S] [--fps N] [--animation NAME|INDEX] [--length S]
 //                       [--camera-name [OLD=]NEW]... [--smooth] [--as-is] [--force] [-q]
 //   zkimport --list IN [options]
 //
 // Any format the Open Asset Import Library reads works (glTF 2.0, 3DS, OBJ,
 // FBX, Collada, X, LWO, ...). Textures are written into --data (by default the
-// folder of OUT.zks), the folder the demo's data files live in. Errors are one
+// folder of OUT.zks), the folder the demo's data files live in, and the scene
+// names them by that folder as given: run zkimport where the demo runs. Errors are one
 // line on stderr and exit status 1; a wrong command line gives the usage and 2.
 #include <cstdio>
 #include <cstdlib>
@@ -25,9 +26,14 @@ const char kUsage[] =
     "into a ZKS scene, with its textures as JPEG (opaque) or DDS (with alpha).\n"
     "\n"
     "  --data DIR       write the textures into DIR (default: the folder of OUT.zks)\n"
+    "  --texture-path P the folder the scene names its textures by, as the demo\n"
+    "                   finds them from where it runs (default: DIR as given, so\n"
+    "                   run zkimport where the demo and zkview run)\n"
     "  --scale S        multiply every length by S (default 1)\n"
     "  --fps N          frames per second of an animated scene (default 30)\n"
     "  --animation A    the animation to take, by name or index (default: the first)\n"
+    "  --length S       the scene lasts S seconds: a demo script plays it that long\n"
+    "                   (default: the animation's length; a static file has none)\n"
     "  --camera-name [OLD=]NEW\n"
     "                   rename camera OLD (the first when OLD is left out) to NEW;\n"
     "                   may be given once per camera\n"
@@ -55,7 +61,7 @@ bool ParseNumber(const char* text, double* value) {
 int main(int argc, char** argv) {
     zkimport::Options options;
     std::string input, output, data;
-    bool list = false, quiet = false, dataGiven = false;
+    bool list = false, quiet = false, dataGiven = false, texturePathGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -66,12 +72,18 @@ int main(int argc, char** argv) {
         } else if (arg == "--data" && hasValue) {
             data = argv[++i];
             dataGiven = true;
+        } else if (arg == "--texture-path" && hasValue) {
+            options.texturePath = argv[++i];
+            texturePathGiven = true;
         } else if (arg == "--scale" && hasValue) {
             if (!ParseNumber(argv[++i], &number)) return Usage();
             options.scale = static_cast<float>(number);
         } else if (arg == "--fps" && hasValue) {
             if (!ParseNumber(argv[++i], &number) || number != static_cast<int>(number)) return Usage();
             options.fps = static_cast<int>(number);
+        } else if (arg == "--length" && hasValue) {
+            if (!ParseNumber(argv[++i], &number)) return Usage();
+            options.lengthSeconds = static_cast<float>(number);
         } else if (arg == "--animation" && hasValue) {
             options.animation = argv[++i];
         } else if (arg == "--camera-name" && hasValue) {
@@ -101,6 +113,8 @@ int main(int argc, char** argv) {
         }
     }
     if (input.empty() || (output.empty() && !list)) return Usage();
+    if (!dataGiven) data = std::filesystem::path(output).parent_path().string();
+    if (!texturePathGiven) options.texturePath = data;
 
     zkimport::Result result;
     std::string error;
@@ -110,14 +124,13 @@ int main(int argc, char** argv) {
     }
     if (list) {
         std::fputs(zkimport::Describe(result).c_str(), stdout);
-        if (output.empty()) return 0;
+        return 0;
     }
-    if (!dataGiven) data = std::filesystem::path(output).parent_path().string();
     if (!zkimport::WriteResult(result, output, data, &error)) {
         std::fprintf(stderr, "zkimport: %s\n", error.c_str());
         return 1;
     }
-    if (!quiet && !list) {
+    if (!quiet) {
         std::printf("zkimport: wrote \"%s\" (%zu meshes, %zu cameras, %zu lights, %zu nodes) and %zu textures\n",
                     output.c_str(), result.scene.meshes.size(), result.scene.cameras.size(), result.scene.lights.size(),
                     result.scene.nodes.size(), result.textures.size());
