@@ -2,14 +2,10 @@
 // node tree, meshes, materials, cameras, lights and the animation.
 #include "tools/import/importer.h"
 
-#include <assimp/DefaultLogger.hpp>
 #include <assimp/Importer.hpp>
-#include <assimp/LogStream.hpp>
 #include <assimp/importerdesc.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -22,6 +18,7 @@
 #include <set>
 
 #include "engine/core/render_flags.h"
+#include "tools/import/library_read.h"
 #include "tools/import/textures.h"
 #include "tools/zks/zks_math.h"
 #include "tools/zks/zks_writer.h"
@@ -81,7 +78,6 @@ public:
         used_.insert(name);
         return name;
     }
-    bool Has(const std::string& name) const { return used_.count(name) > 0; }
 
 private:
     std::set<std::string> used_;
@@ -185,6 +181,7 @@ public:
         BuildTree();
         ConvertCameras();
         ConvertLights();
+        CheckLightCount();
         if (options_.addView) AddView();
         out_.textures = textures_.TakeFiles();
         Summarise();
@@ -748,6 +745,14 @@ private:
         }
     }
 
+    // Notes what the device will not show of the lights.
+    void CheckLightCount() {
+        constexpr size_t kDeviceLights = 8;
+        if (scene_.lights.size() > kDeviceLights)
+            Note(Format("%zu lights: the device lights only the first %zu the scene's tree walk meets", scene_.lights.size(),
+                        kDeviceLights));
+    }
+
     // A camera framing the model from the front, right and above, and a white
     // light from the upper left, where the file has none.
     void AddView() {
@@ -833,92 +838,6 @@ private:
     Vec3 low_, high_;
 };
 
-// The first report of damage the library makes while it reads one file. The library's
-// logger is one per process; this holds it for the reading and removes it after.
-class LibraryErrors {
-public:
-    LibraryErrors() {
-        Assimp::DefaultLogger::create("", Assimp::Logger::NORMAL, 0);
-        Assimp::DefaultLogger::get()->attachStream(new Stream(first_), Assimp::Logger::Err);  // the logger owns it
-    }
-    ~LibraryErrors() { Assimp::DefaultLogger::kill(); }
-    LibraryErrors(const LibraryErrors&) = delete;
-    LibraryErrors& operator=(const LibraryErrors&) = delete;
-    const std::string& first() const { return first_; }
-
-private:
-    class Stream : public Assimp::LogStream {
-    public:
-        explicit Stream(std::string& first) : first_(first) {}
-        void write(const char* message) override {
-            if (!first_.empty() || !message) return;
-            std::string text = message;
-            if (!Damage(text)) return;
-            if (text.rfind("Error", 0) == 0 && text.find(": ") != std::string::npos) text = text.substr(text.find(": ") + 2);
-            while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-            first_ = text.empty() ? "an unnamed error" : text;
-        }
-
-    private:
-        // The readers report as errors both gaps they fill (a material library
-        // that is missing, a track they do not take) and data they throw away;
-        // only the second kind means the file itself is broken.
-        static bool Damage(std::string text) {
-            for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            for (const char* word : {"ignoring", "invalid", "incorrect", "out of range", "malformed", "corrupt"}) {
-                if (text.find(word) != std::string::npos) return true;
-            }
-            return false;
-        }
-        std::string& first_;
-    };
-    std::string first_;
-};
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZKIMPORT_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZKIMPORT_SANITIZED 1
-#endif
-#endif
-
-// Holds the process's address space to what it uses now plus a budget while
-// the library reads: a file whose header claims billions of vertices then
-// fails at once (the reader catches bad_alloc) instead of taking every page of
-// the machine. Not under the sanitizers, whose shadow memory is address space
-// too. The limit is the process's, so other threads share it meanwhile.
-class AddressSpaceBudget {
-public:
-    explicit AddressSpaceBudget(uint64_t budget) {
-#ifndef ZKIMPORT_SANITIZED
-        long pages = 0;
-        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
-            std::fclose(f);
-        }
-        const long pageSize = sysconf(_SC_PAGESIZE);
-        if (pages <= 0 || pageSize <= 0 || getrlimit(RLIMIT_AS, &saved_) != 0) return;
-        rlimit limit = saved_;
-        const uint64_t wanted = static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) + budget;
-        if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur <= wanted) return;
-        limit.rlim_cur = wanted;
-        active_ = setrlimit(RLIMIT_AS, &limit) == 0;
-#else
-        (void)budget;
-#endif
-    }
-    ~AddressSpaceBudget() {
-        if (active_) setrlimit(RLIMIT_AS, &saved_);
-    }
-    AddressSpaceBudget(const AddressSpaceBudget&) = delete;
-    AddressSpaceBudget& operator=(const AddressSpaceBudget&) = delete;
-
-private:
-    rlimit saved_{};
-    bool active_ = false;
-};
-
 bool CheckOptions(const Options& o, std::string* error) {
     if (!(o.scale > 0) || !std::isfinite(o.scale)) {
         *error = "the scale must be a positive number";
@@ -951,26 +870,8 @@ bool Import(const std::string& path, const Options& options, Result* result, std
     const unsigned steps = aiProcess_Triangulate | aiProcess_GenSmoothNormals | aiProcess_JoinIdenticalVertices |
                            aiProcess_SortByPType | aiProcess_ValidateDataStructure | aiProcess_GenUVCoords |
                            aiProcess_TransformUVCoords | aiProcess_FlipUVs | aiProcess_FindInvalidData;
-    LibraryErrors errors;
-    const uint64_t fileSize = fs::file_size(path, ec);
-    const aiScene* scene = nullptr;
-    {
-        AddressSpaceBudget budget((uint64_t{4} << 30) + 256 * fileSize);
-        scene = importer.ReadFile(path, 0);
-        if (scene && !errors.first().empty() && !options.acceptErrors) {
-            reason = "\"" + path + "\" is damaged: " + errors.first() + " (--force takes what could be read)";
-            return false;
-        }
-        if (scene) scene = importer.ApplyPostProcessing(steps);
-    }
-    if (!scene || !scene->mRootNode) {
-        std::string message = importer.GetErrorString();
-        while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
-        std::replace(message.begin(), message.end(), '\n', ' ');
-        if (message.find("bad_alloc") != std::string::npos) message = "it asks for more memory than a file of its size can need";
-        reason = "\"" + path + "\" cannot be read: " + (message.empty() ? "unknown format" : message);
-        return false;
-    }
+    const aiScene* scene = ReadWithLibrary(importer, path, steps, options.acceptErrors, &reason);
+    if (!scene) return false;
     *result = Result{};
     const std::string extension = fs::path(path).extension().string();
     const aiImporterDesc* desc = extension.empty() ? nullptr : importer.GetImporterInfo(importer.GetImporterIndex(extension.c_str()));
