@@ -157,6 +157,12 @@ TEST_F(ImportTest, AxesKeysCameraLightScaleAndSplitting) {
     EXPECT_TRUE(near(s.lights[0].position, {0, 0, 10}));
     EXPECT_NEAR(s.lights[0].diffuse.g, 0.5f, 1e-3f);
 
+    // --smooth: position keys take tangents from their neighbours.
+    options.smoothKeys = true;
+    ASSERT_TRUE(zkimport::Import((dir_ / "tri.gltf").string(), options, &result, &error)) << error;
+    ASSERT_TRUE(result.scene.nodes.size() > 2 && node("Tri"));
+    EXPECT_EQ(node("Tri")->position->interpolation, zks::Interpolation::HermiteAuto);
+
     // 23,334 separate triangles: 70,002 vertices, more than one mesh can index.
     {
         std::ofstream obj(dir_ / "many.obj");
