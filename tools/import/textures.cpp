@@ -48,6 +48,11 @@ bool IsFile(const fs::path& p) {
 image::Image Decode(const unsigned char* bytes, size_t size) {
     if (size == 0 || size > static_cast<size_t>(INT32_MAX)) return {};
     int w = 0, h = 0, channels = 0;
+    // The header first: a picture claiming a huge size is refused before any
+    // memory is taken for it.
+    if (!stbi_info_from_memory(bytes, static_cast<int>(size), &w, &h, &channels) || w < 1 || h < 1 ||
+        w > image::kMaxImageSize || h > image::kMaxImageSize)
+        return {};
     std::unique_ptr<stbi_uc, void (*)(void*)> pixels(
         stbi_load_from_memory(bytes, static_cast<int>(size), &w, &h, &channels, 4), &stbi_image_free);
     if (!pixels || w < 1 || h < 1 || w > image::kMaxImageSize || h > image::kMaxImageSize) return {};
