@@ -597,7 +597,7 @@ private:
             const aiNode* node = FindNode(in_, c.mName);
             // Target cameras of some formats come with a node "NAME.Target" they look at.
             const aiNode* aim = FindNode(in_, aiString(std::string(c.mName.C_Str()) + ".Target"));
-            if (c.mOrthographicWidth > 0) Note(Format("camera \"%s\" is orthographic: it is drawn in perspective", cameraNames_[i].c_str()));
+            if (c.mOrthographicWidth > 0) Note(Format("camera \"%s\" is orthographic: it is drawn in perspective, as wide at the model", cameraNames_[i].c_str()));
             // Eye, view direction and up in the engine's axes at a time in ticks.
             // The glTF and 3DS readers copy the node's place into the camera's
             // own position as well; their cameras sit at their node's origin.
@@ -621,6 +621,10 @@ private:
             // vertical one times the aspect); the engine wants the vertical one.
             const float horizontal = std::clamp(c.mHorizontalFOV, 1e-3f, kPi - 1e-3f);
             out.fov = gltf ? horizontal / aspect : 2 * std::atan(std::tan(horizontal / 2) / aspect);
+            // An orthographic camera (half width w) becomes a perspective one that
+            // shows as much at the model's distance.
+            if (c.mOrthographicWidth > 0)
+                out.fov = std::clamp(2 * std::atan(c.mOrthographicWidth * options_.scale / aspect / distance), 0.01f, 3.0f);
             // A near plane of (almost) zero would leave the depth buffer no precision.
             const float farPlane = std::isfinite(c.mClipPlaneFar) && c.mClipPlaneFar > 0 ? c.mClipPlaneFar : 1000.0f;
             out.nearPlane = std::clamp(c.mClipPlaneNear, farPlane * 1e-4f, farPlane / 2) * options_.scale;
