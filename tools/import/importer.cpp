@@ -576,16 +576,30 @@ private:
         return std::any_of(nodes.begin(), nodes.end(), [&](const aiNode* n) { return n && animation_.Moves(n); });
     }
 
-    // A node under the root at a world position; sampled once a frame when it moves.
+    // Where a camera or light is, in the engine's axes: position, the unit
+    // direction it looks or shines along, and its up.
+    struct Pose {
+        Vec3 position, forward, up;
+    };
+
+    // The pose at the start, or once a frame from the first to the last when it moves.
     template <typename At>
-    zks::Node& AddPlacedNode(const std::string& name, bool moves, At at) {
+    std::vector<Pose> Sample(bool moves, At at) const {
+        std::vector<Pose> poses{at(0.0)};
+        for (int f = 1; moves && f <= scene_.animation.lastFrame; ++f) poses.push_back(at(Ticks(f)));
+        return poses;
+    }
+
+    // A node under the root at a world position: the first of the list, with a
+    // key a frame when there are more.
+    zks::Node& AddPlacedNode(const std::string& name, const std::vector<Vec3>& positions) {
         zks::Node& n = AddNode(name, root_);
-        n.transform.translation = at(0.0);
-        if (moves) {
+        n.transform.translation = positions.front();
+        if (positions.size() > 1) {
             n.controller = zks::Controller::PRS;
             n.position = zks::KeyTrack{zks::ValueType::Position, zks::Interpolation::Linear, {}, {}};
-            for (int f = 0; f <= scene_.animation.lastFrame; ++f)
-                n.position->keys.push_back(zks::PositionKey(static_cast<float>(f), at(Ticks(f))));
+            for (size_t f = 0; f < positions.size(); ++f)
+                n.position->keys.push_back(zks::PositionKey(static_cast<float>(f), positions[f]));
         }
         return n;
     }
@@ -603,18 +617,16 @@ private:
             // own position as well; their cameras sit at their node's origin.
             const bool placedTwice = node && (gltf || format_.find("3DS") != std::string::npos);
             const aiVector3D position = placedTwice ? aiVector3D() : c.mPosition;
-            auto frame = [&](double ticks, Vec3* eye, Vec3* forward, Vec3* up) {
+            const std::vector<Pose> poses = Sample(Moves({node, aim}), [&](double ticks) {
                 const aiMatrix4x4 world = node ? animation_.WorldAt(node, ticks) : aiMatrix4x4();
-                *eye = Axes(world * position) * options_.scale;
-                *forward = zks::Normalize(Axes(Direction(world, c.mLookAt)));
-                *up = zks::Normalize(Axes(Direction(world, c.mUp)));
-                if (aim) *forward = zks::Normalize(Axes(animation_.WorldAt(aim, ticks) * aiVector3D()) * options_.scale - *eye);
-                if (zks::Length(*forward) < 0.5f) *forward = {0, 1, 0};
-            };
-            Vec3 eye, forward, up;
-            frame(0, &eye, &forward, &up);
-            const float distance = std::max(zks::Dot(Centre() - eye, forward), Radius());
-            AddCamera(cameraNames_[i], Moves({node, aim}), frame, distance);
+                Pose p{Axes(world * position) * options_.scale, zks::Normalize(Axes(Direction(world, c.mLookAt))),
+                       zks::Normalize(Axes(Direction(world, c.mUp)))};
+                if (aim) p.forward = zks::Normalize(Axes(animation_.WorldAt(aim, ticks) * aiVector3D()) * options_.scale - p.position);
+                if (zks::Length(p.forward) < 0.5f) p.forward = {0, 1, 0};
+                return p;
+            });
+            const float distance = std::max(zks::Dot(Centre() - poses[0].position, poses[0].forward), Radius());
+            AddCamera(cameraNames_[i], poses, distance);
             zks::Camera& out = scene_.cameras.back();
             const float aspect = c.mAspect > 0 ? c.mAspect : kAspect;
             // The library gives the full horizontal angle (the glTF reader: the
@@ -638,41 +650,33 @@ private:
     // engine's up vector turns only about y, (−sin roll, 0, cos roll): the roll
     // is taken from the camera's up; a camera looking straight up or down has
     // its target nudged along its up so the view keeps its turn.
-    template <typename Frame>
-    void AddCamera(const std::string& name, bool moves, Frame frame, float distance) {
-        auto target = [&](double ticks) {
-            Vec3 eye, forward, up;
-            frame(ticks, &eye, &forward, &up);
-            if (std::fabs(forward.z) > 0.999f) forward = zks::Normalize(forward + up * 0.01f);
-            return eye + forward * distance;
-        };
-        auto roll = [&](double ticks) {
-            Vec3 eye, forward, up;
-            frame(ticks, &eye, &forward, &up);
-            return std::atan2(-up.x, up.z);
-        };
+    void AddCamera(const std::string& name, const std::vector<Pose>& poses, float distance) {
+        std::vector<Vec3> eyes, targets;
+        std::vector<float> rolls;
+        for (const Pose& p : poses) {
+            Vec3 forward = p.forward;
+            if (std::fabs(forward.z) > 0.999f) forward = zks::Normalize(forward + p.up * 0.01f);
+            eyes.push_back(p.position);
+            targets.push_back(p.position + forward * distance);
+            float a = std::atan2(-p.up.x, p.up.z);
+            if (!rolls.empty()) {  // no spin the long way round
+                while (a - rolls.back() > kPi) a -= 2 * kPi;
+                while (rolls.back() - a > kPi) a += 2 * kPi;
+            }
+            rolls.push_back(a);
+        }
         const std::string targetName = names_.Take(name + ".Target");
-        zks::Node& cameraNode = AddPlacedNode(name, moves, [&](double t) {
-            Vec3 eye, forward, up;
-            frame(t, &eye, &forward, &up);
-            return eye;
-        });
-        cameraNode.roll = roll(0);
+        zks::Node& cameraNode = AddPlacedNode(name, eyes);
+        cameraNode.roll = rolls.front();
         if (scene_.kind == zks::SceneKind::Animated) {
             cameraNode.controller = zks::Controller::LookAt;
-            if (cameraNode.position) {
+            if (rolls.size() > 1) {
                 cameraNode.rollTrack = zks::KeyTrack{zks::ValueType::Roll, zks::Interpolation::Linear, {}, {}};
-                float previous = cameraNode.roll;
-                for (int f = 0; f <= scene_.animation.lastFrame; ++f) {
-                    float a = roll(Ticks(f));
-                    while (a - previous > kPi) a -= 2 * kPi;  // no spin the long way round
-                    while (previous - a > kPi) a += 2 * kPi;
-                    cameraNode.rollTrack->keys.push_back(zks::ScalarKey(static_cast<float>(f), a));
-                    previous = a;
-                }
+                for (size_t f = 0; f < rolls.size(); ++f)
+                    cameraNode.rollTrack->keys.push_back(zks::ScalarKey(static_cast<float>(f), rolls[f]));
             }
         }
-        AddPlacedNode(targetName, moves, target);
+        AddPlacedNode(targetName, targets);
         zks::Camera camera;
         camera.name = name;
         camera.target = targetName;
@@ -702,20 +706,18 @@ private:
             }
             const aiNode* node = FindNode(in_, l.mName);
             const aiNode* aim = FindNode(in_, aiString(std::string(l.mName.C_Str()) + ".Target"));
-            auto place = [&](double ticks, Vec3* position, Vec3* direction) {
+            const std::vector<Pose> poses = Sample(Moves({node, aim}), [&](double ticks) {
                 const aiMatrix4x4 world = node ? animation_.WorldAt(node, ticks) : aiMatrix4x4();
-                *position = Axes(world * l.mPosition) * options_.scale;
-                *direction = zks::Normalize(Axes(Direction(world, l.mDirection)));
-                if (aim) *direction = zks::Normalize(Axes(animation_.WorldAt(aim, ticks) * aiVector3D()) * options_.scale - *position);
-                if (zks::Length(*direction) < 0.5f) *direction = {0, 0, -1};
-            };
-            Vec3 position, direction;
-            place(0, &position, &direction);
+                Pose p{Axes(world * l.mPosition) * options_.scale, zks::Normalize(Axes(Direction(world, l.mDirection))), {}};
+                if (aim) p.forward = zks::Normalize(Axes(animation_.WorldAt(aim, ticks) * aiVector3D()) * options_.scale - p.position);
+                if (zks::Length(p.forward) < 0.5f) p.forward = {0, 0, -1};
+                return p;
+            });
             out.diffuse = Rgba(l.mColorDiffuse);
             out.specular = Rgba(l.mColorSpecular);
             out.ambient = Rgba(l.mColorAmbient);
-            out.position = position;
-            out.direction = direction;
+            out.position = poses[0].position;
+            out.direction = poses[0].forward;
             out.range = kLightRange;
             const float k = options_.scale;
             out.attenuation0 = std::max(l.mAttenuationConstant, 0.0f);
@@ -728,19 +730,17 @@ private:
                 out.phi = std::clamp(l.mAngleOuterCone * widen, 1e-3f, kPi);
                 out.theta = std::clamp(l.mAngleInnerCone * widen, 0.0f, out.phi);
             }
-            const bool moving = AddPlacedNode(name, Moves({node, aim}), [&](double t) {
-                                    Vec3 p, d;
-                                    place(t, &p, &d);
-                                    return p;
-                                }).position.has_value();
+            std::vector<Vec3> positions, aims;
+            for (const Pose& p : poses) {
+                positions.push_back(p.position);
+                aims.push_back(p.position + p.forward);
+            }
+            const bool moving = poses.size() > 1;
+            AddPlacedNode(name, positions);
             // A moving spot or directional light aims through a target that moves with it.
             if (moving && out.type != zks::LightType::Point) {
                 out.target = names_.Take(name + ".Target");
-                AddPlacedNode(*out.target, true, [&](double t) {
-                    Vec3 p, d;
-                    place(t, &p, &d);
-                    return p + d;
-                });
+                AddPlacedNode(*out.target, aims);
             }
             static const char* const kTypes[] = {"", "point", "spot", "directional"};
             summaryLights_.push_back(Format("light \"%s\": %s%s", name.c_str(), kTypes[static_cast<int>(out.type)],
@@ -758,7 +758,7 @@ private:
     }
 
     // A camera framing the model from the front, right and above, and a white
-    // light from the upper left, where the file has none.
+    // light from the upper right, where the file has none.
     void AddView() {
         const Vec3 centre = Centre();
         const float radius = Radius();
@@ -771,13 +771,7 @@ private:
             for (const CameraRename& r : options_.cameraNames) {
                 if (r.from.empty() || r.from == name) name = CleanName(r.to, name);
             }
-            AddCamera(names_.Take(name), false,
-                      [&](double, Vec3* e, Vec3* f, Vec3* u) {
-                          *e = eye;
-                          *f = forward;
-                          *u = {0, 0, 1};
-                      },
-                      distance);
+            AddCamera(names_.Take(name), {Pose{eye, forward, {0, 0, 1}}}, distance);
             zks::Camera& c = scene_.cameras.back();
             c.fov = fov;
             c.nearPlane = distance * 0.02f;

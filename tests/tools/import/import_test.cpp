@@ -3,7 +3,6 @@
 // few drawn, an animation and a texture followed to the device, and the command
 // line. Skipped where no EGL context can be made or the package is missing.
 #include <gtest/gtest.h>
-#include <stb_image.h>
 
 #include <assimp/Importer.hpp>
 #include <assimp/scene.h>
@@ -24,6 +23,7 @@
 #include "engine/scene/camera.h"
 #include "engine/scene/hierarchy_node.h"
 #include "engine/scene/light.h"
+#include "platform/render_resolution.h"
 #include "tests/support/log_capture.h"
 #include "tests/tools/import/test_models.h"
 #include "tools/import/importer.h"
@@ -91,14 +91,13 @@ protected:
     // Draws the viewer's frame and reads it back: 640 × 480 RGB.
     std::vector<unsigned char> Draw(zkview::Viewer& viewer) {
         viewer.Render();
-        const std::string png = (dir_ / "frame.png").string();
-        std::string error;
-        EXPECT_TRUE(zkview::CaptureBackBuffer(*context_, png, &error)) << error;
-        int w = 0, h = 0, n = 0;
-        unsigned char* data = stbi_load(png.c_str(), &w, &h, &n, 3);
+        std::vector<uint32_t> argb;
+        int w = 0, h = 0;
         std::vector<unsigned char> rgb;
-        if (data && w == 640 && h == 480) rgb.assign(data, data + 640 * 480 * 3);
-        stbi_image_free(data);
+        if (!platform::ReadRenderedFrame(context_->d3dx(), &argb, &w, &h) || w != 640 || h != 480) return rgb;
+        for (uint32_t px : argb)
+            rgb.insert(rgb.end(), {static_cast<unsigned char>(px >> 16), static_cast<unsigned char>(px >> 8),
+                                   static_cast<unsigned char>(px)});
         return rgb;
     }
 
